@@ -15,24 +15,28 @@ LAST_CODE = 126
 MARKER = (255, 255, 255, 255)
 
 
-def _glyph_masks(fnt, outline, spacing):
-    """One L mask per character, sized to the glyph's advance plus spacing
-    but never narrower than its ink, so no stroke is cut at a cell edge."""
+def _glyph_masks(fnt, outline, gap):
+    """One L mask per character. A cell spans the glyph's advance, widened
+    where the ink (with its outline) reaches past it, so no stroke is cut at
+    a cell edge, and always leaving at least gap clear columns after the
+    ink so neighbouring letters never touch."""
     ascent, descent = fnt.getmetrics()
     height = ascent + descent + 2 * outline
+    size = fnt.size
     masks = []
     for code in range(FIRST_CODE, LAST_CODE + 1):
         ch = chr(code)
         advance = int(round(fnt.getlength(ch)))
-        left, _, right, _ = fnt.getbbox(ch)
-        shift = outline + max(0, -left)
-        width = max(advance + spacing, right + shift + outline)
         if ch == " ":
-            width = max(3, advance + spacing)
-        mask = Image.new("L", (width, height), 0)
-        if ch != " ":
-            ImageDraw.Draw(mask).text((shift, outline), ch, font=fnt, fill=255)
-        masks.append(mask)
+            masks.append(Image.new("L", (max(3, advance), height), 0))
+            continue
+        origin = 2 * size
+        probe = Image.new("L", (4 * size + advance, height), 0)
+        ImageDraw.Draw(probe).text((origin, outline), ch, font=fnt, fill=255)
+        ink = probe.getbbox()
+        left = min(0, ink[0] - origin - outline)
+        right = max(advance, ink[2] - origin + outline + gap)
+        masks.append(probe.crop((origin + left, 0, origin + right, height)))
     return masks, height
 
 
@@ -48,10 +52,10 @@ def _trim_rows(masks, height, keep_top):
     return [m.crop((0, cut, m.width, height)) for m in masks], height - cut
 
 
-def build_font(path, size, colour, outline_colour=None, outline=0,
-               spacing=1, keep_top=1):
+def build_font(path, size, colour, outline_colour=None, outline=0, gap=1,
+               keep_top=1):
     fnt = font(path, size)
-    masks, height = _glyph_masks(fnt, outline, spacing)
+    masks, height = _glyph_masks(fnt, outline, gap)
     masks, height = _trim_rows(masks, height, keep_top + outline)
     total = sum(m.width for m in masks)
     sheet = Image.new("RGBA", (total + 1, height + 1), (0, 0, 0, 0))
@@ -89,8 +93,7 @@ def font_small_white():
 
 
 def font_big_cyan():
-    return build_font(SANS_BOLD, 22, BIG_CYAN, BIG_OUTLINE, outline=2,
-                      spacing=0)
+    return build_font(SANS_BOLD, 22, BIG_CYAN, BIG_OUTLINE, outline=2, gap=0)
 
 
 class StripFont:

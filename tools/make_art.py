@@ -26,6 +26,7 @@ import art_controls  # noqa: E402
 import art_fonts  # noqa: E402
 import art_intro  # noqa: E402
 import art_scene  # noqa: E402
+import art_spectrum  # noqa: E402
 from art_base import save_png  # noqa: E402
 
 
@@ -43,7 +44,7 @@ def build_all():
     out["icon.png"] = icon
     for n in range(1, 7):
         out["intro-%d.png" % n] = art_intro.picture(n)
-    for i, frame in enumerate(scene.spectrum_frames()):
+    for i, frame in enumerate(art_spectrum.frames()):
         out["spec%02d.png" % (i + 1)] = frame
     for i, layer in enumerate(scene.star_layers()):
         out["stars%d.png" % (i + 1)] = layer
