@@ -1,0 +1,94 @@
+// The playback engine: plays the playlist on the SDL audio device (44100 Hz,
+// signed 16-bit stereo, 1024-frame buffers) with soft transport. Pause, next,
+// previous and seek fade the sound out over a third of a second; the deferred
+// action runs inside the callback when the gain reaches zero, and resume and
+// seek fade back in. The screen code calls the transport and the queries; the
+// engine answers with two notifications, each run on a thread of its own.
+//
+// Locks: audio_lock guards every field below, the open track and the
+// spectrum buffers. Lock order: the screen lock, then audio_lock. SDL holds
+// its own device lock around the callback, which takes audio_lock; so outside
+// the callback nothing calls SDL_OpenAudio, SDL_PauseAudio, SDL_CloseAudio or
+// SDL_LockAudio while holding audio_lock. Nothing takes another lock or joins
+// a running thread under it, and no handler ever runs under it.
+#pragma once
+
+#include "audio/vorbis.h"
+
+#include <SDL.h>
+#include <dlib/threads.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct TrackInfo {
+    std::string artist;
+    std::string title;
+    std::string comment;
+    double length = 0;      // seconds; 0 when no track is open
+    std::int32_t index = -1;  // playlist position; -1 when no track is open
+};
+
+enum FadeAction : int { Pause = 0, Previous = 1, Next = 2, Seek = 3, None = 4 };
+
+// The float nearest 1/14700 (bit pattern 0x388ea9d5): a ramp between 0 and 1
+// lasts 14700 sample frames, a third of a second at 44100 Hz (14702 frames
+// in range, counted in float as the ramp runs).
+constexpr float FADE_INCREMENT = 0x1.1d53aap-14f;  // bits 0x388ea9d5
+
+extern dlib::mutex audio_lock;
+
+// Sizes the spectrum for bands bands and scans the music folder; the device is
+// not touched. Main calls it once with 39.
+void audio_init(unsigned int bands);
+// True while the device runs (not closed, not paused); reads only SDL's status.
+bool is_playing();
+// Opens the device at the first start and plays; resumes with a fade-in after
+// a pause. With an empty playlist prints "nothing to play" and notifies.
+void start_playback();
+// Fades out and pauses; ignored when not playing.
+void pause_playback();
+// While playing: fade out, then step. Otherwise the selection moves at once.
+void next_track();
+void previous_track();
+// While playing: fade out, jump to x times the track's length, fade in.
+void seek_fraction(float x);
+// Play position as a fraction of the track (the pending seek target during a
+// seek's fade-out); 0 without a track. Not clamped.
+float position_fraction();
+// Tags, length and playlist index of the open track; index -1 when none.
+TrackInfo& current_track_info(TrackInfo& out);
+// The handlers run on a notification thread of their own, which reads the
+// slot when it runs.
+void set_track_changed_handler(void (*handler)());
+void set_playback_stopped_handler(void (*handler)());
+// Stops the device and joins every notification thread. Call holding no
+// lock; afterwards no callback and no notification runs.
+void audio_shutdown();
+
+// The SDL callback: decode, ramp and capture one buffer, then handle a track end.
+void audio_callback(void* userdata, Uint8* stream, int length);
+
+// ---- internals, for tests (call with audio_lock held unless noted) ----
+
+extern Vorbis current_track;
+extern float gain;
+extern float fade_step;
+extern FadeAction pending_action;
+extern float seek_target;
+extern bool paused;
+
+// Runs the gain ramp over length bytes of interleaved stereo frames and
+// carries out the pending action when a fade-out ends.
+void apply_fade(Uint8* stream, int length);
+// Steps offset entries through the playlist, opens the track at full level.
+void change_track(int offset);
+// Takes audio_lock itself: next track, or stop at the wrap to the first one.
+void on_track_end();
+// Number of notification threads not yet joined (takes its own leaf lock).
+std::size_t pending_notification_threads();
+// Reopens the first playlist entry at full level with no fade or action
+// pending and an empty capture block, so a test can start from a known state
+// after SDL's thread may already have run a callback. Takes audio_lock.
+void rewind_engine_for_tests();

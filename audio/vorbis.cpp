@@ -1,0 +1,104 @@
+#include "audio/vorbis.h"
+
+#include "audio/diagnostics.h"
+#include "gfx/misc.h"
+
+#include <cstring>
+
+Vorbis::Vorbis() : opened(false), bitstream(0), info(nullptr), file() {}
+
+Vorbis::~Vorbis() {
+    if (opened)
+        ov_clear(&file);
+}
+
+bool Vorbis::open(const std::string& path) {
+    if (opened)
+        ov_clear(&file);
+    opened = false;
+    info = nullptr;
+
+    if (ov_fopen(path.c_str(), &file) < 0) {
+        // ov_fopen has already released whatever it opened.
+        print_line("cant open " + path + "\n");
+        return false;
+    }
+    info = ov_info(&file, -1);
+    // The channel test comes first: a mono file at another rate is reported
+    // as not stereo.
+    if (info == nullptr || info->channels != 2) {
+        print_line("not stereo " + path + "\n");
+        ov_clear(&file);
+        return false;
+    }
+    if (info->rate != 44100) {
+        print_line("samplerate not 44100 " + path + "\n");
+        ov_clear(&file);
+        return false;
+    }
+    opened = true;
+    return true;
+}
+
+int Vorbis::read(Sint16* buffer, int bytes) {
+    if (!opened)
+        return 0;
+    char* out = reinterpret_cast<char*>(buffer);
+    int delivered = 0;
+    long last = 1;
+    while (delivered < bytes && last > 0) {
+        // little-endian, 16-bit words, signed: the device's format as it is
+        last = ov_read(&file, out + delivered, bytes - delivered, 0, 2, 1, &bitstream);
+        if (last < 0) {
+            // A hole or a damaged packet ends the track like its end would.
+            print_line("vorbis fuckup\n");
+            break;
+        }
+        delivered += static_cast<int>(last);
+    }
+    return delivered;
+}
+
+double Vorbis::tell() {
+    if (!opened)
+        return 0;
+    double seconds = ov_time_tell(&file);
+    return seconds == OV_EINVAL ? 0 : seconds;
+}
+
+double Vorbis::total() {
+    if (!opened)
+        return 0;
+    return ov_time_total(&file, -1);
+}
+
+void Vorbis::seek(double seconds) {
+    if (opened)
+        ov_time_seek_lap(&file, seconds);
+}
+
+void Vorbis::read_tags(std::string& artist, std::string& title, std::string& comment) {
+    if (!opened)
+        return;
+    vorbis_comment* comments = ov_comment(&file, -1);
+    if (comments == nullptr)
+        return;
+    for (int i = 0; i < comments->comments; ++i) {
+        const char* raw = comments->user_comments[i];
+        if (raw == nullptr)
+            continue;
+        // Tags are untrusted bytes of any length; they are copied as they
+        // are, never interpreted beyond the prefix.
+        const std::string entry(raw, std::strlen(raw));
+        if (starts_with_nocase(entry, "TITLE=")) {
+            if (entry.size() > 6)
+                title = entry.substr(6);
+        } else if (starts_with_nocase(entry, "ARTIST=")) {
+            if (entry.size() > 7)
+                artist = entry.substr(7);
+        } else if (starts_with_nocase(entry, "COMMENT=")) {
+            if (entry.size() > 8)
+                comment = entry.substr(8);
+        }
+    }
+}

@@ -1,0 +1,43 @@
+// One Ogg Vorbis track read through libvorbisfile: the playback engine's
+// current track. Admits only streams the device plays unconverted (2 channels,
+// 44100 Hz), hands out interleaved signed 16-bit little-endian PCM, reports
+// length and position in seconds, seeks with lapped seeking and picks the
+// ARTIST, TITLE and COMMENT tags. Diagnostics are lines on stdout; nothing
+// throws. Not thread-safe: the engine calls it under audio_lock.
+#pragma once
+
+#include <SDL.h>
+#include <vorbis/vorbisfile.h>
+#include <string>
+
+class Vorbis {
+public:
+    Vorbis();
+    virtual ~Vorbis();
+    Vorbis(const Vorbis&) = delete;
+    Vorbis& operator=(const Vorbis&) = delete;
+
+    // Closes any open stream first, so a failed open leaves the object closed;
+    // prints why a file was refused.
+    bool open(const std::string& path);
+    bool is_open() const { return opened; }
+    // Fills up to bytes of buffer; fewer means end of stream or a decoding
+    // error. Bytes past the count returned are left as they were.
+    int read(Sint16* buffer, int bytes);
+    // Seconds played; 0 when closed.
+    double tell();
+    // Seconds in the whole stream; 0 when closed, the library's negative error
+    // codes passed on as they are.
+    double total();
+    // Lapped seek, so the jump does not click; does nothing when closed.
+    void seek(double seconds);
+    // Overwrites each string whose tag has a non-empty value (the last such
+    // entry wins); leaves the strings alone when closed.
+    void read_tags(std::string& artist, std::string& title, std::string& comment);
+
+private:
+    bool opened;
+    int bitstream;
+    vorbis_info* info;
+    OggVorbis_File file;
+};
