@@ -1,0 +1,138 @@
+#include "app/frame_loop.h"
+
+#include "app/player_screen.h"
+#include "widgets/image.h"
+#include "widgets/quorrel_spectrum.h"
+#include "widgets/skinned_scale.h"
+
+Graphics screen;
+Graphics canvas;
+dlib::read_write_mutex screen_lock;
+dlib::mutex effect_lock;
+std::list<std::unique_ptr<Effect>> effect_list;
+std::vector<Widget*> widget_list;
+std::atomic<Uint32> frame_counter{0};
+std::atomic<float (*)()> position_source{nullptr};
+std::atomic<void (*)(Uint8**)> spectrum_source{nullptr};
+
+namespace {
+
+std::atomic<bool> player_phase{false};
+std::atomic<bool> stop_requested{false};
+// At most one frame-ready event waits in SDL's queue: when the main thread
+// stalls, a queue full of frame events would push out key and quit events.
+std::atomic<bool> frame_event_pending{false};
+SDL_Thread* frame_thread_handle = nullptr;
+
+void push_frame_ready() {
+    if (frame_event_pending.exchange(true)) return;
+    SDL_Event event;
+    event.type = SDL_USEREVENT;
+    event.user.code = user_event_frame_ready;
+    event.user.data1 = nullptr;
+    event.user.data2 = nullptr;
+    if (SDL_PushEvent(&event) != 0) frame_event_pending.store(false);
+}
+
+}  // namespace
+
+void add_widget(Widget* w) {
+    for (Widget* held : widget_list)
+        if (held == w) return;
+    widget_list.push_back(w);
+}
+
+bool in_player_phase() {
+    if (player_phase.load(std::memory_order_relaxed)) return true;
+    if (frame_counter.load(std::memory_order_relaxed) > last_intro_frame) {
+        player_phase.store(true, std::memory_order_relaxed);
+        return true;
+    }
+    return false;
+}
+
+FramePace frame_pace(Uint32 t0, Uint32 t1) {
+    Uint32 elapsed = t1 - t0;
+    if (elapsed < frame_period_ms) return {frame_period_ms - elapsed, 0};
+    return {0, elapsed / frame_period_ms};
+}
+
+void poll_player() {
+    if (float (*position)() = position_source.load()) {
+        if (position_scale) position_scale->set_value(position());
+    }
+    if (void (*spectrum)(Uint8**) = spectrum_source.load()) {
+        if (spectrum_display) {
+            Uint8* levels = spectrum_display->levels;
+            spectrum(&levels);
+        }
+    }
+}
+
+void run_effects() {
+    for (auto it = effect_list.begin(); it != effect_list.end();) {
+        (*it)->advance();
+        if ((*it)->draw())
+            ++it;
+        else
+            it = effect_list.erase(it);
+    }
+}
+
+void skip_frames(Uint32 count) {
+    dlib::auto_mutex guard(effect_lock);
+    for (Uint32 i = 0; i < count; ++i) {
+        frame_counter.fetch_add(1, std::memory_order_relaxed);
+        for (auto& effect : effect_list) effect->advance();
+    }
+}
+
+void render_frame() {
+    ScreenLock lock;
+    if (!in_player_phase()) {
+        canvas.clear();
+    } else if (background) {
+        poll_player();
+        tick_pass(widget_list, *background, canvas);
+    }
+    dlib::auto_mutex guard(effect_lock);
+    run_effects();
+}
+
+void present_frame() {
+    frame_event_pending.store(false);
+    ScreenLock lock;
+    if (!screen.surface || !canvas.surface) return;
+    screen.clear();
+    SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
+    SDL_UpdateRect(screen.surface, 0, 0, 0, 0);
+}
+
+int frame_thread(void*) {
+    while (!stop_requested.load()) {
+        Uint32 t0 = SDL_GetTicks();
+        render_frame();
+        push_frame_ready();
+        Uint32 t1 = SDL_GetTicks();
+        frame_counter.fetch_add(1, std::memory_order_relaxed);
+        FramePace pace = frame_pace(t0, t1);
+        if (pace.extra_frames == 0)
+            SDL_Delay(pace.delay_ms);
+        else
+            skip_frames(pace.extra_frames);
+    }
+    return 0;
+}
+
+bool start_frame_thread() {
+    stop_requested.store(false);
+    frame_thread_handle = SDL_CreateThread(frame_thread, nullptr);
+    return frame_thread_handle != nullptr;
+}
+
+void stop_frame_thread() {
+    if (!frame_thread_handle) return;
+    stop_requested.store(true);
+    SDL_WaitThread(frame_thread_handle, nullptr);
+    frame_thread_handle = nullptr;
+}

@@ -1,0 +1,204 @@
+#include "app/program.h"
+
+#include "app/frame_loop.h"
+#include "app/intro.h"
+#include "app/player_screen.h"
+#include "audio/engine.h"
+#include "audio/spectrum.h"
+#include "effects/blend_effect.h"
+#include "effects/timed_fill_effect.h"
+#include "gfx/font.h"
+#include "gfx/misc.h"
+#include "widgets/image.h"
+#include "widgets/skinned_button.h"
+#include "widgets/skinned_button2.h"
+#include "widgets/skinned_scale.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int canvas_width = 640;
+constexpr int canvas_height = 400;
+constexpr Uint32 quit_delay_ms = 333;
+constexpr int quit_fade_frames = 9;
+constexpr int quit_fill_end = 1800;
+constexpr unsigned spectrum_bands = 39;
+
+// putenv keeps the pointer: the string must live as long as the process.
+char centred_window[] = "SDL_VIDEO_CENTERED=center";
+
+void on_key_release(SDLKey key) {
+    switch (key) {
+    case SDLK_BACKSPACE:
+    case SDLK_UP:
+    case SDLK_LEFT:
+        previous_track();
+        break;
+    case SDLK_RETURN:
+    case SDLK_DOWN:
+    case SDLK_RIGHT:
+        next_track();
+        break;
+    case SDLK_SPACE:
+        toggle_playback();
+        break;
+    case SDLK_ESCAPE:
+        begin_quit();
+        break;
+    default:
+        break;
+    }
+}
+
+// The intro gate: hover and press states only change on the player screen.
+void dispatch_pointer(int x, int y, bool pressed) {
+    if (in_player_phase()) pointer_dispatch(widget_list, x, y, pressed);
+}
+
+void register_callbacks() {
+    set_track_changed_handler(on_track_changed);
+    set_playback_stopped_handler(on_playback_stopped);
+    position_source.store(position_fraction);
+    spectrum_source.store(fetch_spectrum);
+    if (play_button) play_button->action.store(toggle_playback);
+    if (next_button) next_button->action.store(next_track);
+    if (previous_button) previous_button->action.store(previous_track);
+    if (position_scale) position_scale->action.store(on_seek);
+}
+
+}  // namespace
+
+bool parse_bordered(int argc, char** argv) {
+    bool bordered = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-b") == 0) bordered = true;
+    return bordered;
+}
+
+bool init_video(bool bordered) {
+    putenv(centred_window);
+    SDL_WM_SetCaption("Vellumbra", nullptr);
+    // Caption and icon go before the video mode, or SDL 1.2 shows no icon.
+    if (SDL_Surface* icon = load_png("res/icon.png")) SDL_WM_SetIcon(icon, nullptr);
+    SDL_Surface* window = SDL_SetVideoMode(canvas_width, canvas_height, 32,
+                                           bordered ? 0 : SDL_NOFRAME);
+    if (!window) {
+        print_line(std::string("can't set video mode: ") + SDL_GetError() + "\n");
+        return false;
+    }
+    screen.set_surface(window);
+    canvas.create_surface(canvas_width, canvas_height);
+    load_fonts();
+    build_player_screen();
+    start_intro();
+    if (!start_frame_thread()) {
+        print_line(std::string("can't start the frame thread: ") + SDL_GetError() + "\n");
+        return false;
+    }
+    return true;
+}
+
+void begin_quit() {
+    {
+        dlib::auto_mutex guard(effect_lock);
+        effect_list.push_back(std::make_unique<BlendEffect>(canvas, 0, quit_fade_frames, false));
+        effect_list.push_back(
+            std::make_unique<TimedFillEffect>(canvas, quit_fade_frames, quit_fill_end, 0, 0, 0));
+        if (background) background->set_flag(Widget::redraw_all, true);
+    }
+    pause_playback();
+    SDL_AddTimer(quit_delay_ms, post_quit_event, nullptr);
+}
+
+Uint32 post_quit_event(Uint32, void*) {
+    SDL_Event event;
+    event.type = SDL_USEREVENT;
+    event.user.code = user_event_quit;
+    event.user.data1 = nullptr;
+    event.user.data2 = nullptr;
+    // A full queue must not swallow the quit: try again a frame later.
+    return SDL_PushEvent(&event) == 0 ? 0 : frame_period_ms;
+}
+
+bool dispatch_event(const SDL_Event& event) {
+    switch (event.type) {
+    case SDL_KEYUP: {
+        ScreenLock lock;
+        on_key_release(event.key.keysym.sym);
+        break;
+    }
+    case SDL_MOUSEMOTION: {
+        ScreenLock lock;
+        dispatch_pointer(event.motion.x, event.motion.y,
+                         (event.motion.state & SDL_BUTTON_LMASK) != 0);
+        break;
+    }
+    case SDL_MOUSEBUTTONDOWN: {
+        ScreenLock lock;
+        dispatch_pointer(event.button.x, event.button.y, true);
+        break;
+    }
+    case SDL_MOUSEBUTTONUP: {
+        ScreenLock lock;
+        dispatch_pointer(event.button.x, event.button.y, false);
+        click_pass(widget_list, event.button.x, event.button.y);
+        break;
+    }
+    case SDL_QUIT: {
+        ScreenLock lock;
+        begin_quit();
+        break;
+    }
+    case SDL_USEREVENT:
+        if (event.user.code == user_event_frame_ready) present_frame();
+        if (event.user.code == user_event_quit) return false;
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+int event_loop(int (*wait_event)(SDL_Event*)) {
+    SDL_Event event;
+    for (;;) {
+        if (wait_event(&event) == 0) {
+            print_line(std::string("SDL_WaitEvent: ") + SDL_GetError() + "\n");
+            return 1;
+        }
+        if (!dispatch_event(event)) return 0;
+    }
+}
+
+void shutdown_program() {
+    stop_frame_thread();
+    audio_shutdown();
+    dlib::auto_mutex guard(effect_lock);
+    effect_list.clear();
+}
+
+int program_main(int argc, char** argv) {
+    bool bordered = parse_bordered(argc, argv);
+    SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
+    std::atexit(SDL_Quit);
+    if (!init_video(bordered)) {
+        shutdown_program();
+        return 1;
+    }
+    audio_init(spectrum_bands);
+    {
+        ScreenLock lock;
+        toggle_playback();
+    }
+    TrackInfo info;
+    current_track_info(info);
+    show_track_info(info);
+    register_callbacks();
+    int status = event_loop(SDL_WaitEvent);
+    shutdown_program();
+    return status;
+}

@@ -1,0 +1,35 @@
+// The program's spine: the command line, start-up in its fixed order, the
+// main thread's event loop with the keyboard map and pointer translation,
+// the quit sequence and an orderly shutdown. main only calls program_main.
+#pragma once
+
+#include <SDL.h>
+
+// True when "-b" is one of the arguments after the program name.
+bool parse_bordered(int argc, char** argv);
+
+// Caption, icon, the 640 x 400 window (framed only when bordered), canvas,
+// fonts, player screen and intro, then the frame thread. False, after one
+// line on stdout, when there is no window or no frame thread.
+bool init_video(bool bordered);
+
+// Handles one event; false when the loop must end (the quit event).
+bool dispatch_event(const SDL_Event& event);
+// Waits for and dispatches events until the quit event: 0 then, 1 (after one
+// line on stdout) when waiting for events fails. wait_event is SDL_WaitEvent
+// in the program; tests hand in an event source of their own.
+int event_loop(int (*wait_event)(SDL_Event*));
+
+// Escape or a window close: fades the canvas and the sound out and ends the
+// loop 333 ms later. May run several times; the first quit event ends the loop.
+// The caller holds the screen lock.
+void begin_quit();
+// SDL timer callback: posts the quit event. Retries while SDL's queue is full.
+Uint32 post_quit_event(Uint32 interval, void* param);
+
+// Stops the frame thread, the audio device and every notification thread,
+// then deletes the remaining effects. Holding no lock.
+void shutdown_program();
+
+// The whole program; the process's exit status.
+int program_main(int argc, char** argv);

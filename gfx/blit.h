@@ -1,0 +1,20 @@
+// The program's own alpha blitter. Clips like SDL_UpperBlit, raises each
+// source alpha through alpha_curve, optionally scales it by a global opacity,
+// and ORs the coverage into the destination's alpha. Works on 32-bit surfaces
+// in the standard pixel format only. Callers serialise access to surfaces.
+#pragma once
+
+#include <SDL.h>
+
+// alpha_curve[i] = floor(sqrt(255 * i)): partly transparent pixels count more opaque.
+extern const Uint8 alpha_curve[256];
+
+// Blends src (or its src_rect part) onto dst at dst_rect's x and y; global_alpha 0
+// draws nothing, and neither rectangle is written. Returns 0, or -1 with SDL's
+// error text set when a surface is null, locked or not 32-bit.
+int alpha_blit(SDL_Surface* src, SDL_Rect* src_rect, Uint8 global_alpha,
+               SDL_Surface* dst, SDL_Rect* dst_rect);
+// alpha_blit with global alpha 255.
+int blit_surface(SDL_Surface* src, SDL_Rect* src_rect, SDL_Surface* dst, SDL_Rect* dst_rect);
+// alpha = alpha * factor / 256 for every pixel; factor 255 changes nothing.
+void scale_surface_alpha(SDL_Surface* surface, Uint8 factor);

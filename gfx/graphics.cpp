@@ -1,0 +1,89 @@
+#include "gfx/graphics.h"
+
+#include "gfx/blit.h"
+
+#include <cmath>
+
+Graphics::Graphics() : surface(0), rect{0, 0, 0, 0}, alpha(255), owned(false) {}
+
+Graphics::~Graphics() { free_surface(); }
+
+Graphics::Graphics(const Graphics& from)
+    : surface(from.surface), rect(from.rect), alpha(from.alpha), owned(false) {
+    assert(from.surface == 0);
+}
+
+void Graphics::free_surface() {
+    if (!owned) return;
+    SDL_FreeSurface(surface);
+    surface = 0;
+}
+
+void Graphics::create_surface(int w, int h) {
+    assert(surface == 0);
+    owned = true;
+    surface = SDL_CreateRGBSurface(SDL_SRCALPHA, w, h, 32, standard_red_mask,
+                                   standard_green_mask, standard_blue_mask,
+                                   standard_alpha_mask);
+    // A failed creation must not leave the requested size behind: callers that
+    // grow a picture only when it is too small would otherwise never retry.
+    if (surface)
+        set_rect(0, 0, w, h);
+    else
+        set_rect(0, 0, 0, 0);
+}
+
+void Graphics::set_surface(SDL_Surface* s) {
+    assert(surface == 0);
+    if (!s) return;
+    set_rect(0, 0, s->w, s->h);
+    surface = s;
+    // An adopted surface is never ours, even after an owned one was freed
+    // here: the destructor must not free what the caller still holds.
+    owned = false;
+}
+
+void Graphics::blit(Graphics& source, SDL_Rect* source_rect, SDL_Rect* dest_rect) {
+    assert(&source != this);
+    if (!surface) return;
+    alpha_blit(source.surface, source_rect, source.alpha, surface, dest_rect);
+}
+
+void Graphics::set_rect(int x, int y, int w, int h) {
+    rect.x = static_cast<Sint16>(x);
+    rect.y = static_cast<Sint16>(y);
+    rect.w = static_cast<Uint16>(w);
+    rect.h = static_cast<Uint16>(h);
+}
+
+void Graphics::set_alpha(Uint8 a) { alpha = a; }
+
+void Graphics::set_alpha(float f) {
+    // Compare before converting: a NaN or huge float cast to an integer is
+    // undefined, and an opacity past 1 is simply full.
+    if (!(f >= 0.0f))
+        alpha = 0;
+    else if (f >= 1.0f)
+        alpha = 255;
+    else
+        alpha = static_cast<Uint8>(static_cast<int>(f * 255.0f));
+}
+
+void Graphics::fill(Uint8 r, Uint8 g, Uint8 b) {
+    if (!surface) return;
+    SDL_FillRect(surface, &rect, SDL_MapRGB(surface->format, r, g, b));
+}
+
+void Graphics::fill(Uint8 r, Uint8 g, Uint8 b, Uint8 a) {
+    if (!surface) return;
+    SDL_FillRect(surface, &rect, SDL_MapRGBA(surface->format, r, g, b, a));
+}
+
+void Graphics::scale_alpha(float f) {
+    if (!surface) return;
+    // Clamped so an overshooting fade can neither wrap the 8-bit factor nor
+    // hit the undefined float-to-integer conversion.
+    if (!(f >= 0.0f)) f = 0.0f;
+    if (f > 1.0f) f = 1.0f;
+    scale_surface_alpha(surface, static_cast<Uint8>(static_cast<int>(f * 255.0f)));
+}
