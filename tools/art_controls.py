@@ -3,46 +3,166 @@ import struct
 
 from PIL import Image, ImageDraw
 
-from art_base import GLASS, ICON_CYAN, EDGE
+from art_base import (EDGE, blur, scale_alpha, solid, vertical_gradient,
+                      zero_transparent)
 
 SHEET_W, SHEET_H = 284, 30
+S = 4   # supersampling factor: shapes are drawn 4x and boxed down
+
+ICON_FACE = (79, 216, 255)
+ICON_LIT = (200, 246, 255)
+GLASS_TOP = (20, 30, 58)
+GLASS_BOTTOM = (6, 9, 22)
+OUTLINE = (11, 53, 80)
+
+
+def _big(w, h):
+    return Image.new("L", (w * S, h * S), 0)
+
+
+def _down(mask):
+    return mask.resize((mask.width // S, mask.height // S), Image.BOX)
+
+
+def _icon_mask(kind, w, h):
+    """The cyan symbol of a button, drawn 4x and returned at cell size."""
+    m = _big(w, h)
+    d = ImageDraw.Draw(m)
+    cx, cy = w * S / 2, h * S / 2
+    top, bottom = cy - 3.5 * S, cy + 3.5 * S
+    if kind == "play":
+        d.polygon([(cx - 3 * S, top), (cx - 3 * S, bottom), (cx + 3.5 * S, cy)], fill=255)
+    elif kind == "pause":
+        d.rectangle((cx - 3.5 * S, top, cx - 1 * S, bottom), fill=255)
+        d.rectangle((cx + 1 * S, top, cx + 3.5 * S, bottom), fill=255)
+    elif kind == "next":
+        d.polygon([(cx - 4 * S, top), (cx - 4 * S, bottom), (cx + 1.5 * S, cy)], fill=255)
+        d.rectangle((cx + 2 * S, top, cx + 3.5 * S, bottom), fill=255)
+    else:  # previous
+        d.polygon([(cx + 4 * S, top), (cx + 4 * S, bottom), (cx - 1.5 * S, cy)], fill=255)
+        d.rectangle((cx - 3.5 * S, top, cx - 2 * S, bottom), fill=255)
+    return _down(m)
+
+
+def _face(kind, w, h, lit):
+    """One button face: dark glass, a thin cyan rim and the symbol; the lit
+    face is the same control glowing (brighter rim and symbol, a soft bloom
+    kept inside its own cell)."""
+    cell = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    body = _big(w, h)
+    ImageDraw.Draw(body).rounded_rectangle((0, 0, w * S - 1, h * S - 1), 3 * S, fill=255)
+    body = _down(body)
+    glass = vertical_gradient((w, h), [(0, GLASS_TOP), (1, GLASS_BOTTOM)]).convert("RGBA")
+    if lit:
+        glass = Image.blend(glass, vertical_gradient(
+            (w, h), [(0, (20, 70, 110)), (1, (8, 30, 56))]).convert("RGBA"), 0.8)
+    glass.putalpha(scale_alpha(body, 0.93))
+    cell.alpha_composite(glass)
+    rim = _big(w, h)
+    ImageDraw.Draw(rim).rounded_rectangle((0, 0, w * S - 1, h * S - 1), 3 * S,
+                                          outline=255, width=S)
+    cell.alpha_composite(solid((w, h), EDGE, scale_alpha(_down(rim), 0.95 if lit else 0.5)))
+    shine = _big(w, h)
+    ImageDraw.Draw(shine).rounded_rectangle((S, S, w * S - 1 - S, h * S // 2), 2 * S,
+                                            fill=255)
+    cell.alpha_composite(solid((w, h), (255, 255, 255), scale_alpha(_down(shine), 0.07)))
+    icon = _icon_mask(kind, w, h)
+    if lit:
+        bloom = blur(icon, 2.2)
+        cell.alpha_composite(solid((w, h), EDGE, scale_alpha(bloom, 1.6)))
+        cell.alpha_composite(solid((w, h), ICON_LIT, icon))
+    else:
+        cell.alpha_composite(solid((w, h), ICON_FACE, scale_alpha(icon, 0.85)))
+    return cell
+
+
+def _groove(lit):
+    """The scale's track, 106 x 15: an engraved line, or the same line lit."""
+    w, h = 106, 15
+    cell = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    x0, x1 = 3 * S, (w - 3) * S - 1
+    cy = 7.5 * S
+    if not lit:
+        shadow = _big(w, h)
+        ImageDraw.Draw(shadow).rounded_rectangle((x0, cy - 2 * S, x1, cy + 2 * S - 1),
+                                                 2 * S, fill=255)
+        cell.alpha_composite(solid((w, h), (1, 2, 8), scale_alpha(_down(shadow), 0.9)))
+        lip = _big(w, h)
+        ImageDraw.Draw(lip).line((x0 + 2 * S, cy + 2 * S, x1 - 2 * S, cy + 2 * S),
+                                 fill=255, width=S)
+        cell.alpha_composite(solid((w, h), EDGE, scale_alpha(_down(lip), 0.3)))
+        return cell
+    line = _big(w, h)
+    ImageDraw.Draw(line).rounded_rectangle((x0, cy - 1 * S, x1, cy + 1 * S - 1), S,
+                                           fill=255)
+    line = _down(line)
+    cell.alpha_composite(solid((w, h), (1, 2, 8), scale_alpha(blur(line, 1), 0.6)))
+    cell.alpha_composite(solid((w, h), EDGE, scale_alpha(blur(line, 2.5), 1.3)))
+    cell.alpha_composite(solid((w, h), (150, 240, 255), line))
+    return cell
+
+
+def _knob(lit):
+    """A small bright capsule, 8 x 15; lit, it is brighter with a bloom."""
+    w, h = 8, 15
+    cell = Image.new("RGBA", (w, h), (0, 0, 0, 0))
+    cap = _big(w, h)
+    ImageDraw.Draw(cap).rounded_rectangle((1 * S, 1 * S, 7 * S - 1, 14 * S - 1),
+                                          3 * S, fill=255)
+    cap = _down(cap)
+    if lit:
+        cell.alpha_composite(solid((w, h), EDGE, scale_alpha(blur(cap, 1.5), 1.2)))
+    ring = _big(w, h)
+    ImageDraw.Draw(ring).rounded_rectangle((1 * S, 1 * S, 7 * S - 1, 14 * S - 1),
+                                           3 * S, outline=255, width=S)
+    top, bottom = ((255, 255, 255), (150, 235, 255)) if lit else \
+        ((215, 245, 255), (70, 180, 230))
+    fill = vertical_gradient((w, h), [(0, top), (1, bottom)]).convert("RGBA")
+    fill.putalpha(cap)
+    cell.alpha_composite(fill)
+    cell.alpha_composite(solid((w, h), OUTLINE if not lit else (40, 150, 200),
+                               scale_alpha(_down(ring), 0.8)))
+    return cell
 
 
 def skin_sheet():
+    """The controls' skin in the layout the player cuts it by: row 1 holds
+    the play/pause faces (play, play lit, pause, pause lit) and the next and
+    previous faces with their lit twins; row 2 the scale's empty and filled
+    track and the knob with its lit twin."""
     sheet = Image.new("RGBA", (SHEET_W, SHEET_H), (0, 0, 0, 0))
-    d = ImageDraw.Draw(sheet)
-    cells = [(0, 0, 44), (44, 0, 44), (88, 0, 44), (132, 0, 44),
-             (176, 0, 27), (203, 0, 27), (230, 0, 27), (257, 0, 27)]
-    for n, (x, y, w) in enumerate(cells):
-        glow = n % 2 == 1
-        d.rectangle((x, y, x + w - 1, y + 14), fill=GLASS + (230,),
-                    outline=EDGE + (255 if glow else 160,))
-        c = ICON_CYAN + (255 if glow else 190,)
-        cx = x + w // 2
-        if n < 2:
-            d.polygon([(cx - 3, 4), (cx - 3, 10), (cx + 3, 7)], fill=c)
-        elif n < 4:
-            d.rectangle((cx - 4, 4, cx - 2, 10), fill=c)
-            d.rectangle((cx + 1, 4, cx + 3, 10), fill=c)
-        elif n < 6:
-            d.polygon([(cx - 4, 4), (cx - 4, 10), (cx + 1, 7)], fill=c)
-            d.rectangle((cx + 2, 4, cx + 3, 10), fill=c)
-        else:
-            d.polygon([(cx + 4, 4), (cx + 4, 10), (cx - 1, 7)], fill=c)
-            d.rectangle((cx - 3, 4, cx - 2, 10), fill=c)
-    d.rectangle((0, 21, 105, 23), fill=(20, 30, 50, 255))
-    d.rectangle((106, 21, 211, 23), fill=ICON_CYAN + (255,))
-    d.rectangle((212, 16, 219, 28), fill=(160, 220, 255, 255))
-    d.rectangle((220, 16, 227, 28), fill=(230, 250, 255, 255))
-    return sheet
+    row1 = [(0, "play", 44, False), (44, "play", 44, True),
+            (88, "pause", 44, False), (132, "pause", 44, True),
+            (176, "next", 27, False), (203, "next", 27, True),
+            (230, "previous", 27, False), (257, "previous", 27, True)]
+    for x, kind, w, lit in row1:
+        sheet.paste(_face(kind, w, 15, lit), (x, 0))
+    sheet.paste(_groove(False), (0, 15))
+    sheet.paste(_groove(True), (106, 15))
+    sheet.paste(_knob(False), (212, 15))
+    sheet.paste(_knob(True), (220, 15))
+    return zero_transparent(sheet)
 
 
 def icon():
-    img = Image.new("RGBA", (32, 32), (0, 0, 0, 0))
-    d = ImageDraw.Draw(img)
-    d.ellipse((2, 2, 29, 29), fill=(8, 11, 24, 255), outline=EDGE + (255,))
-    d.ellipse((9, 9, 22, 22), fill=ICON_CYAN + (255,))
-    return img
+    """32 x 32 window icon: the eclipse of the disk's emblem."""
+    n = 8
+    size = 32 * n
+    img = Image.new("RGBA", (size, size), (0, 0, 0, 0))
+    glow = Image.new("L", (size, size), 0)
+    ImageDraw.Draw(glow).ellipse((5 * n, 5 * n, 27 * n, 27 * n), fill=255)
+    img.alpha_composite(solid((size, size), (130, 90, 230), scale_alpha(blur(glow, 3 * n), 0.9)))
+    img.alpha_composite(solid((size, size), EDGE, scale_alpha(blur(glow, 1.2 * n), 1.0)))
+    ring = Image.new("L", (size, size), 0)
+    ImageDraw.Draw(ring).ellipse((6 * n, 6 * n, 26 * n, 26 * n), fill=255)
+    img.alpha_composite(solid((size, size), (235, 250, 255), ring))
+    disc = Image.new("L", (size, size), 0)
+    ImageDraw.Draw(disc).ellipse((7 * n, 6.2 * n, 26.2 * n, 25.4 * n), fill=255)
+    img.alpha_composite(solid((size, size), (6, 7, 18), disc))
+    bead = Image.new("L", (size, size), 0)
+    ImageDraw.Draw(bead).ellipse((20 * n, 7 * n, 25 * n, 12 * n), fill=255)
+    img.alpha_composite(solid((size, size), (255, 255, 255), blur(bead, 0.8 * n)))
+    return zero_transparent(img.resize((32, 32), Image.LANCZOS))
 
 
 def ico_bytes(img):

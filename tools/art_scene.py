@@ -17,7 +17,7 @@ from art_base import (CONTROL_PANEL, EDGE, GLASS, H, INFO_PANEL, NEBULA_TEAL,
                       STAR_WARM, W, blur, clamp8, font, mix, scale_alpha,
                       solid, text_mask, vertical_gradient)
 
-ECLIPSE = (318, 318, 30)          # centre x, centre y, radius of the dark disc
+ECLIPSE = (318, 340, 31)          # centre x, centre y, radius of the dark disc
 TITLE_BOX = (8, 6, 226, 84)       # x0, y0, x1, y1 kept for the painted title
 STAR_SEED = 1977
 NEBULA_SEED = 4242
@@ -33,6 +33,13 @@ def ridge(x):
     # A gentle saddle under the eclipse so that it sets between two hills.
     y += 10.0 * math.exp(-((x - ECLIPSE[0]) / 70.0) ** 2)
     return y
+
+
+def far_ridge(x):
+    """Top edge of the farther, hazier hills behind the front ones."""
+    return (338.0 + 8.0 * math.sin(x * 0.017 + 4.0)
+            + 4.0 * math.sin(x * 0.047 + 1.0)
+            + 14.0 * math.exp(-((x - ECLIPSE[0]) / 60.0) ** 2))
 
 
 # Ruins on the hills: (centre x, width, height above the ridge, kind).
@@ -56,8 +63,8 @@ class Scene:
         """L mask of the silhouette: hills and ruins, 255 = ground."""
         mask = Image.new("L", (W, H), 0)
         d = ImageDraw.Draw(mask)
-        d.polygon([(0, H)] + [(x, ridge(x)) for x in range(0, W + 1, 2)] +
-                  [(W, H)], fill=255)
+        d.polygon([(-2, H + 2)] + [(x, ridge(x)) for x in range(0, W + 1, 2)] +
+                  [(W + 2, H + 2)], fill=255)
         for cx, w, h, kind in SPIRES:
             base = ridge(cx) + 3
             top = base - h
@@ -91,7 +98,7 @@ class Scene:
         ex, ey, er = ECLIPSE
         if math.hypot(x - ex, y - ey) < er + 10:
             return False
-        if y >= ridge(x) - 6 - margin:
+        if y >= min(ridge(x), far_ridge(x)) - 6 - margin:
             return False
         for dx in (-margin, 0, margin):
             for dy in (-margin, 0, margin):
@@ -107,7 +114,7 @@ class Scene:
         stars = []
         taken = set()
         tries = 0
-        while len(stars) < 620 and tries < 20000:
+        while len(stars) < 480 and tries < 20000:
             tries += 1
             x, y = rng.randrange(W), rng.randrange(H)
             band = abs((y - 60) - (x - 40) * -0.35 - 160) / 90.0
@@ -118,7 +125,7 @@ class Scene:
             taken.add((x // 3, y // 3))
             roll = rng.random()
             size = 2 if roll < 0.05 else 1 if roll < 0.22 else 0
-            bright = rng.uniform(0.55, 1.0) if size else rng.uniform(0.18, 0.7)
+            bright = rng.uniform(0.5, 0.95) if size else rng.uniform(0.15, 0.6)
             stars.append((x, y, bright, rng.random() < 0.14, size))
         return stars
 
@@ -192,12 +199,23 @@ class Scene:
         img.alpha_composite(solid((W, H), STAR_COLD, scale_alpha(halo, 0.5)))
         img.alpha_composite(layer)
 
+    def _far_hills(self, img):
+        far = Image.new("L", (W, H), 0)
+        ImageDraw.Draw(far).polygon(
+            [(-2, H + 2)] + [(x, far_ridge(x)) for x in range(0, W + 1, 2)] +
+            [(W + 2, H + 2)], fill=255)
+        self.far = far
+        haze = vertical_gradient((W, H), [(0, (30, 24, 60)), (0.8, (22, 17, 46)),
+                                          (1, (12, 10, 26))]).convert("RGBA")
+        haze.putalpha(far)
+        img.alpha_composite(haze)
+
     def _hills(self, img):
         ground = self.ground
         ex = ECLIPSE[0]
         # Rim light along the top edge, strongest near the eclipse.
         edge = ImageChops.subtract(ground, ground.transform(
-            (W, H), Image.AFFINE, (1, 0, 0, 0, 1, 2)))
+            (W, H), Image.AFFINE, (1, 0, 0, 0, 1, 2), fillcolor=255))
         rim = Image.new("L", (W, H), 0)
         rp, ep = rim.load(), edge.load()
         for x in range(W):
@@ -206,11 +224,6 @@ class Scene:
                 if ep[x, y]:
                     rp[x, y] = clamp8(ep[x, y] * k * 0.55)
         img.alpha_composite(solid((W, H), (4, 4, 10), ground))
-        # A faint mist lying in the valleys.
-        mist = vertical_gradient((W, H), [(0, (0, 0, 0)), (0.88, (0, 0, 0)),
-                                          (1.0, (60, 60, 60))]).convert("L")
-        mist = ImageChops.multiply(mist, ground)
-        img.alpha_composite(solid((W, H), (60, 40, 100), mist))
         img.alpha_composite(solid((W, H), (150, 120, 220), rim))
         # A few warm windows in the ruins.
         d = ImageDraw.Draw(img)
@@ -297,6 +310,7 @@ class Scene:
         img = self._sky()
         self._paint_stars(img)
         self._eclipse(img)
+        self._far_hills(img)
         self._hills(img)
         self._band(img)
         self._panel(img, CONTROL_PANEL)

@@ -1,0 +1,21 @@
+// Writes a stereo 44100 Hz mix as an Ogg Vorbis file with its tags. The
+// stream serial number is fixed and nothing depends on the clock, so the
+// same mix always gives the same bytes.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "music_dsp.h"
+
+namespace music {
+
+using Tags = std::vector<std::pair<std::string, std::string>>;
+
+// quality as for vorbis_encode_init_vbr (-0.1 to 1). Returns false, after a
+// line on standard error, when the encoder refuses or the file cannot be
+// written; a partly written file is removed.
+bool write_ogg(const std::string& path, const StereoBuffer& mix, const Tags& tags, float quality);
+
+}  // namespace music
