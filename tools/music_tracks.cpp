@@ -441,3 +441,204 @@ Score vellumbra_signal()
     riser(swell, score, 36, 40, 0.9f);
     return score;
 }
+
+Score first_light()
+{
+    Score score;
+    score.title = "First Light";
+    score.key = "E major";
+    score.scale = {4, 6, 8, 9, 11, 1, 3};
+    score.bpm = 122.0;
+    score.bars = 60;
+    score.tail_seconds = 5.0;
+    score.swing = 0.06f;
+    score.reverb = {0.8f, 0.3f, 1.0f, 0.012f};
+    score.delay_beats = 0.75;
+    score.delay_feedback = 0.35f;
+    score.comment =
+        "First Light closes the disk: the night is almost over and the sky turns pale over the horizon. "
+        "Bright chords, a bouncing bass and a lead that climbs towards the sunrise. Thank you for listening "
+        "all the way to the end, and hello to every friend who ever shared a tune with us! Made with a tiny "
+        "homemade synthesiser in C++ and libvorbis. See you next time, Nyx Arden.";
+
+    const Progression main = {"E3 B3 F#4 G#4", "B2 F#3 C#4 D#4", "C#3 G#3 B3 E4", "A2 E3 B3 C#4"};
+    const Progression lift = {"A2 E3 B3 C#4", "A2 E3 B3 C#4", "B2 F#3 C#4 D#4", "B2 F#3 B3 D#4"};
+    const Progression ending = {"E3 B3 F#4 G#4", "B2 F#3 C#4 D#4", "A2 E3 B3 C#4", "E3 B3 E4 G#4"};
+    const std::vector<std::string> roots = {"E2", "B1", "C#2", "A1"};
+    const std::vector<std::string> lift_roots = {"A1", "A1", "B1", "B1"};
+
+    Channel& pad = score.add_channel("pad", Instrument::synth);
+    pad.synth.unison = 7;
+    pad.synth.detune_cents = 22.0f;
+    pad.synth.stereo_spread = 1.0f;
+    pad.synth.cutoff_hz = 1500.0f;
+    pad.synth.key_tracking = 0.3f;
+    pad.synth.resonance = 0.1f;
+    pad.synth.lfo_octaves = 0.3f;
+    pad.synth.lfo_hz = 0.13f;
+    pad.synth.amp = {0.3f, 1.0f, 1.0f, 0.8f};
+    pad.gain_db = -10.0f;
+    pad.duck = 0.6f;
+    pad.reverb_send = 0.3f;
+    chords(pad, score, main, 0, 16, 0.8f);
+    chords(pad, score, lift, 16, 20, 0.8f);
+    chords(pad, score, main, 20, 56, 0.8f);
+    chords(pad, score, ending, 56, 60, 0.8f);
+    sweep(pad, score, 0, 8, -1.5f, 0.0f);
+    sweep(pad, score, 16, 20, -0.5f, 0.8f);
+    sweep(pad, score, 36, 44, -0.4f, 0.4f);
+    fade(pad, score, {{0, -20.0f}, {4, 0.0f}});
+
+    Channel& pluck = score.add_channel("pluck", Instrument::synth);
+    pluck.synth.unison = 3;
+    pluck.synth.detune_cents = 10.0f;
+    pluck.synth.stereo_spread = 0.7f;
+    pluck.synth.square = 0.3f;
+    pluck.synth.cutoff_hz = 900.0f;
+    pluck.synth.resonance = 0.25f;
+    pluck.synth.filter_env_octaves = 3.0f;
+    pluck.synth.filter_decay = 0.2f;
+    pluck.synth.amp = {0.002f, 0.3f, 0.0f, 0.1f};
+    pluck.gain_db = -10.0f;
+    pluck.duck = 0.3f;
+    pluck.delay_send = 0.35f;
+    pluck.reverb_send = 0.2f;
+    const std::vector<int> sparkle = {0, 2, 1, 3, 2, 4, 3, 5};
+    arpeggio(pluck, score, main, sparkle, 0.5, 4, 16, 0.75f);
+    arpeggio(pluck, score, lift, sparkle, 0.25, 16, 20, 0.7f);
+    arpeggio(pluck, score, main, sparkle, 0.25, 20, 36, 0.75f);
+    arpeggio(pluck, score, main, sparkle, 0.25, 44, 56, 0.75f);
+    arpeggio(pluck, score, ending, sparkle, 0.5, 56, 59, 0.6f);
+    sweep(pluck, score, 4, 16, -1.5f, 0.0f);
+    sweep(pluck, score, 16, 20, -1.0f, 0.6f);
+    sweep(pluck, score, 56, 59, 0.0f, -1.5f);
+    humanise(pluck, 0.1f, 41);
+
+    Channel& bass = score.add_channel("bass", Instrument::synth);
+    bass.synth.saw = 0.8f;
+    bass.synth.square = 0.2f;
+    bass.synth.sub = 0.9f;
+    bass.synth.cutoff_hz = 300.0f;
+    bass.synth.key_tracking = 0.3f;
+    bass.synth.resonance = 0.2f;
+    bass.synth.filter_env_octaves = 2.0f;
+    bass.synth.filter_decay = 0.15f;
+    bass.synth.amp = {0.002f, 0.25f, 0.6f, 0.06f};
+    bass.gain_db = -7.0f;
+    bass.duck = 0.5f;
+    const std::string offbeat = "r:2 0:2 r:2 0:2 r:2 0:2 r:2 0:2";
+    const std::string bounce = "0:2 12:2 0:2 12:2 0:2 12:2 0:2 12:2";
+    bass_line(bass, score, roots, offbeat, 8, 16, 0.85f);
+    bass_line(bass, score, lift_roots, offbeat, 16, 19, 0.85f);
+    bass_line(bass, score, roots, bounce, 20, 36, 0.9f);
+    bass_line(bass, score, roots, "0:16", 40, 44, 0.6f);
+    bass_line(bass, score, roots, bounce, 44, 56, 0.9f);
+    bass_line(bass, score, {"E2", "B1", "A1", "E2"}, "0:16", 56, 60, 0.7f);
+
+    Channel& lead = score.add_channel("lead", Instrument::synth);
+    lead.synth.unison = 3;
+    lead.synth.detune_cents = 14.0f;
+    lead.synth.stereo_spread = 0.6f;
+    lead.synth.square = 0.2f;
+    lead.synth.cutoff_hz = 2200.0f;
+    lead.synth.key_tracking = 0.4f;
+    lead.synth.resonance = 0.15f;
+    lead.synth.filter_env_octaves = 1.0f;
+    lead.synth.filter_decay = 0.4f;
+    lead.synth.vibrato_cents = 12.0f;
+    lead.synth.vibrato_hz = 5.5f;
+    lead.synth.vibrato_delay = 0.3f;
+    lead.synth.amp = {0.01f, 0.6f, 0.75f, 0.3f};
+    lead.gain_db = -9.0f;
+    lead.delay_send = 0.3f;
+    lead.reverb_send = 0.3f;
+    const std::vector<std::string> sunrise = {
+        "G#4:2 B4:2 E5:4 F#5:2 G#5:6", "F#5:4 D#5:4 B4:2 D#5:2 F#5:4",
+        "E5:6 C#5:2 G#5:4 E5:4", "C#5:2 E5:2 A5:6 G#5:2 F#5:2 E5:2",
+        "G#4:2 B4:2 E5:4 F#5:2 G#5:6", "A5:4 G#5:4 F#5:2 D#5:2 B4:4",
+        "C#5:2 E5:2 G#5:4 B5:4 G#5:4", "A5:4 G#5:4 F#5:4 E5:4"};
+    tune(lead, score, sunrise, 20, 0.85f);
+    tune(lead, score, sunrise, 28, 0.9f);
+    tune(lead, score, sunrise, 44, 0.9f);
+    tune(lead, score, {"G#4:2 B4:2 E5:4 F#5:2 G#5:6", "F#5:4 D#5:4 B4:2 D#5:2 F#5:4",
+                       "E5:6 C#5:2 G#5:4 E5:4", "C#5:2 E5:2 A5:6 G#5:2 F#5:2 E5:2"}, 52, 0.9f);
+
+    // The last chorus doubles the tune an octave up, quietly, for the lift.
+    Channel& high = score.add_channel("lead octave", Instrument::synth);
+    high.synth = lead.synth;
+    high.synth.unison = 1;
+    high.gain_db = -17.0f;
+    high.pan = 0.2f;
+    high.delay_send = 0.35f;
+    high.reverb_send = 0.35f;
+    tune(high, score, sunrise, 44, 0.8f, 12.0f);
+
+    Channel& bell = score.add_channel("bell", Instrument::bell);
+    bell.bell = {4.0f, 1.2f, 0.4f, 2.5f, 0.8f};
+    bell.gain_db = -13.0f;
+    bell.pan = -0.15f;
+    bell.delay_send = 0.4f;
+    bell.reverb_send = 0.4f;
+    tune(bell, score, {"G#5:4 B5:4 E6:8", "F#6:8 D#6:8", "E6:4 C#6:4 G#5:8", "A5:8 E6:8"}, 4, 0.7f);
+    tune(bell, score, sunrise, 36, 0.75f, 12.0f);
+
+    Channel& kick = drum_channel(score, "kick", Drum::kick, -5.0f);
+    kick.drum_tune = 1.05f;
+    drums(kick, score, "X...X...X...X...", 8, 19);
+    drums(kick, score, "X...X...X...X...", 20, 36);
+    drums(kick, score, "X...X...X...X...", 44, 58);
+    humanise(kick, 0.04f, 51);
+
+    Channel& clap = drum_channel(score, "clap", Drum::clap, -11.0f);
+    clap.reverb_send = 0.3f;
+    drums(clap, score, "....X.......X...", 12, 16);
+    drums(clap, score, "....X.......X...", 20, 36);
+    drums(clap, score, "....X.......X...", 44, 56);
+    humanise(clap, 0.05f, 52);
+
+    Channel& hats = drum_channel(score, "closed hat", Drum::closed_hat, -18.0f);
+    hats.pan = 0.2f;
+    hats.swung = true;
+    drums(hats, score, "x.o.x.o.x.o.x.o.", 8, 19);
+    drums(hats, score, "xoxoxoxoxoxoxoxo", 20, 36);
+    drums(hats, score, "xoxoxoxoxoxoxoxo", 44, 58);
+    humanise(hats, 0.12f, 53);
+
+    Channel& open_hat = drum_channel(score, "open hat", Drum::open_hat, -17.0f);
+    open_hat.pan = -0.2f;
+    drums(open_hat, score, "..o...o...o...o.", 4, 8);
+    drums(open_hat, score, "..x...x...x...x.", 8, 19);
+    drums(open_hat, score, "..x...x...x...x.", 20, 36);
+    drums(open_hat, score, "..x...x...x...x.", 44, 58);
+    humanise(open_hat, 0.08f, 54);
+
+    Channel& roll = drum_channel(score, "snare roll", Drum::snare, -10.0f);
+    roll.reverb_send = 0.3f;
+    drums(roll, score, "x...x...x...x...x.x.x.x.x.x.x.x.", 16, 18, 0.7f);
+    drums(roll, score, "xxxxxxxxxxxxxxxxXXXXXXXXXXXXXXXX", 18, 20);
+    drums(roll, score, "x.x.x.x.x.x.x.x.xxxxxxxxXXXXXXXX", 42, 44, 0.8f);
+    fade(roll, score, {{16, -14.0f}, {20, 0.0f}, {42, -10.0f}, {44, 0.0f}});
+
+    Channel& crash = drum_channel(score, "crash", Drum::crash, -15.0f);
+    crash.reverb_send = 0.3f;
+    for (int bar : {8, 20, 28, 44, 52, 56}) hit(crash, score, bar, 0.8f);
+
+    Channel& swell = score.add_channel("riser", Instrument::riser);
+    swell.gain_db = -13.0f;
+    swell.reverb_send = 0.3f;
+    riser(swell, score, 6, 8, 0.5f);
+    riser(swell, score, 16, 20, 0.9f);
+    riser(swell, score, 42, 44, 0.7f);
+    return score;
+}
+
+std::vector<Score> demo_scores() { return {quiet_orbit(), vellumbra_signal(), first_light()}; }
+
+std::string track_file_name(int position, const Score& score)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "%02d", position);
+    return std::string(number) + " - " + score.title + ".ogg";
+}
+
+}  // namespace music

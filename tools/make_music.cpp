@@ -1,0 +1,75 @@
+// make_music: renders the demo tracks of the disk into a folder as Ogg
+// Vorbis files, "01 - <title>.ogg" onwards, tagged with ARTIST, TITLE and
+// COMMENT. Everything is synthesised from the scores in music_tracks; the
+// output depends on nothing but this program, so two runs give the same bytes.
+//
+// usage: make_music <output folder> [--levels]
+//   --levels also prints each channel's level, for balancing a mix.
+
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "music_master.h"
+#include "music_ogg.h"
+#include "music_render.h"
+#include "music_tracks.h"
+
+namespace {
+
+// Every track is brought to this loudness, so the disk plays at one volume;
+// the ceiling leaves the decoder room for the codec's small overshoots.
+constexpr float target_rms_db = -16.0f;
+constexpr float ceiling_db = -1.0f;
+constexpr float vorbis_quality = 0.4f;
+
+bool make_track(const std::string& folder, int position, const music::Score& score, bool show_levels)
+{
+    std::vector<float> channel_levels;
+    music::StereoBuffer mix = music::render_score(score, show_levels ? &channel_levels : nullptr);
+    const music::Levels raw = music::measure(mix);
+    music::master_track(mix, target_rms_db, ceiling_db);
+    const music::Levels final = music::measure(mix);
+
+    const std::string name = music::track_file_name(position, score);
+    const std::string path = folder + "/" + name;
+    // Written under a temporary name and renamed, so an interrupted build
+    // never leaves a truncated track that looks finished.
+    const std::string partial = path + ".part";
+    const music::Tags tags = {{"ARTIST", music::composer}, {"TITLE", score.title}, {"COMMENT", score.comment}};
+    if (!music::write_ogg(partial, mix, tags, vorbis_quality)) return false;
+    if (std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::fprintf(stderr, "make_music: cannot rename %s\n", partial.c_str());
+        std::remove(partial.c_str());
+        return false;
+    }
+    std::printf("%s: %.1f s, %.0f bpm, %s, mix peak %.1f dBFS rms %.1f dBFS, released peak %.2f dBFS rms %.2f dBFS\n",
+                name.c_str(), score.seconds(), score.bpm, score.key.c_str(), raw.peak_db, raw.rms_db,
+                final.peak_db, final.rms_db);
+    for (size_t c = 0; c < channel_levels.size(); ++c)
+        std::printf("    %-12s %6.1f dBFS\n", score.channels[c].name.c_str(), channel_levels[c]);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: make_music <output folder> [--levels]\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const bool show_levels = argc > 2 && std::strcmp(argv[2], "--levels") == 0;
+    try {
+        const std::vector<music::Score> scores = music::demo_scores();
+        for (size_t i = 0; i < scores.size(); ++i)
+            if (!make_track(folder, static_cast<int>(i) + 1, scores[i], show_levels)) return 1;
+    } catch (const std::exception& error) {
+        // A mistyped note or pattern in a score ends up here, named.
+        std::fprintf(stderr, "make_music: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
