@@ -1,5 +1,6 @@
 """Preview pictures: the player screen and the intro composed the way the
 program composes them, for looking at the art as a whole."""
+import math
 import os
 
 from PIL import Image
@@ -18,7 +19,7 @@ def _load(folder, name):
     return Image.open(os.path.join(folder, name)).convert("RGBA")
 
 
-def player(folder, star_layer=1, played=0.4, pause=False):
+def player(folder, star_layer=1, played=0.4, pause=False, levels=None):
     bg = _load(folder, "background.png")
     canvas = bg.copy()
     sheet = _load(folder, "buttons.png")
@@ -58,6 +59,9 @@ def player(folder, star_layer=1, played=0.4, pause=False):
                 cp[x, y] = tuple(b[c] + t * (s[c] - b[c]) // 255 for c in range(3)) + (b[3] | t,)
     for i, (x, y) in enumerate(SPEC_POS):
         frame = _load(folder, "spec%02d.png" % (i + 1))
+        if levels is not None:
+            frame.putalpha(frame.getchannel("A").point(
+                lambda v, k=levels[38 - i]: v * k // 255))
         w, h = frame.size
         canvas.paste(bg.crop((x, y, x + w, y + h)), (x, y))
         canvas.alpha_composite(frame, dest=(x, y))
@@ -75,7 +79,10 @@ def write(folder, out_dir):
     p = player(folder)
     p.save(os.path.join(out_dir, "player.png"))
     p.resize((W * 2, H * 2), Image.NEAREST).save(os.path.join(out_dir, "player2x.png"))
-    player(folder, star_layer=3, played=0.8, pause=True).save(
+    # A plausible moment of music: strong bass, a mid bump, quiet treble.
+    levels = [int(255 * max(0.0, min(1.0, 0.95 - 0.02 * b + 0.25 * math.sin(b * 0.7))))
+              for b in range(39)]
+    player(folder, star_layer=3, played=0.8, pause=True, levels=levels).save(
         os.path.join(out_dir, "player_b.png"))
     _load(folder, "background.png").save(os.path.join(out_dir, "bg.png"))
     sheet = _load(folder, "buttons.png")

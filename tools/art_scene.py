@@ -260,8 +260,12 @@ class Scene:
         img.alpha_composite(solid(size, GLASS, scale_alpha(body, 0.85)))
         # Glass sheen: a faint lighter wash over the upper part.
         sheen = Image.new("L", size, 0)
-        ImageDraw.Draw(sheen).rounded_rectangle((x0 + 1, y0 + 1, x1 - 2,
-                                                 y0 + (y1 - y0) // 3), 4, fill=10)
+        ImageDraw.Draw(sheen).rounded_rectangle((x0 + 1, y0 + 1, x1 - 2, y1 - 2), 4,
+                                                fill=255)
+        ramp = vertical_gradient(size, [(0, (14,) * 3), (y0 / H, (14,) * 3),
+                                        ((y0 + (y1 - y0) * 0.6) / H, (0,) * 3),
+                                        (1, (0,) * 3)]).convert("L")
+        sheen = ImageChops.multiply(sheen, ramp)
         img.alpha_composite(solid(size, (255, 255, 255), sheen))
         edge = Image.new("L", size, 0)
         ImageDraw.Draw(edge).rounded_rectangle((x0, y0, x1 - 1, y1 - 1), 5,

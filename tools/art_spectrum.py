@@ -84,7 +84,7 @@ def light_picture(r, colour, ox, oy, size):
     a soft halo in the band colour, a bright core and a whitish hot spot."""
     img = Image.new("RGBA", size, (0, 0, 0, 0))
     px = img.load()
-    core_r = max(1.6, r * 0.42)
+    core_r = max(1.8, r * 0.48)
     hot = mix(colour, (255, 255, 255), 0.75)
     rim = mix(colour, (255, 255, 255), 0.25)
     for y in range(size[1]):
@@ -93,7 +93,7 @@ def light_picture(r, colour, ox, oy, size):
             d = math.hypot(dx, dy)
             if d >= r:
                 continue
-            halo = (1.0 - d / r) ** 2.2 * 0.85
+            halo = (1.0 - d / r) ** 2.0 * 0.95
             core = _coverage(dx, dy, core_r)
             t = max(0.0, 1.0 - d / core_r)
             body = mix(rim, hot, t * t)
