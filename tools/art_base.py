@@ -4,7 +4,6 @@ relies on, the palette, and small drawing helpers built on PIL alone.
 Everything here is deterministic: no clocks, no unseeded randomness, and PNG
 files are written without time or text chunks, so a rerun gives equal bytes.
 """
-import math
 import os
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
@@ -18,7 +17,6 @@ SANS_LIGHT = os.path.join(FONT_DIR, "DejaVuSans-ExtraLight.ttf")
 SERIF = os.path.join(FONT_DIR, "DejaVuSerif.ttf")
 SERIF_BOLD = os.path.join(FONT_DIR, "DejaVuSerif-Bold.ttf")
 SERIF_ITALIC = os.path.join(FONT_DIR, "DejaVuSerif-Italic.ttf")
-SERIF_COND = os.path.join(FONT_DIR, "DejaVuSerifCondensed.ttf")
 
 
 def hex_rgb(text):
@@ -39,7 +37,6 @@ SMALL_BLUE = hex_rgb("72c6ff")
 SMALL_WHITE = hex_rgb("f1f3ff")
 BIG_CYAN = hex_rgb("52e6ff")
 BIG_OUTLINE = hex_rgb("0b3550")
-ICON_CYAN = hex_rgb("4fd8ff")
 
 # Player screen rectangles the program draws at (x, y, w, h).
 SCALE_RECT = (240, 20, 106, 15)
@@ -85,12 +82,8 @@ def font(path, size):
     return ImageFont.truetype(path, size)
 
 
-def lerp(a, b, t):
-    return a + (b - a) * t
-
-
 def mix(c0, c1, t):
-    return tuple(int(round(lerp(a, b, t))) for a, b in zip(c0, c1))
+    return tuple(int(round(a + (b - a) * t)) for a, b in zip(c0, c1))
 
 
 def clamp8(v):
@@ -113,19 +106,6 @@ def vertical_gradient(size, stops):
     return col.resize((w, h), Image.NEAREST)
 
 
-def radial_alpha(size, cx, cy, radius, power=2.0, peak=255):
-    """L picture whose value falls from peak at (cx, cy) to 0 at radius."""
-    w, h = size
-    img = Image.new("L", (w, h), 0)
-    px = img.load()
-    for y in range(h):
-        for x in range(w):
-            d = math.hypot(x - cx, y - cy) / radius
-            if d < 1.0:
-                px[x, y] = clamp8(peak * (1.0 - d) ** power)
-    return img
-
-
 def solid(size, colour, alpha):
     """RGBA picture of one colour with the given L picture as alpha."""
     img = Image.new("RGBA", size, colour + (0,))
@@ -133,7 +113,7 @@ def solid(size, colour, alpha):
     return img
 
 
-def text_mask(text, fnt, pad=0, spacing=0):
+def text_mask(text, fnt, pad=0):
     """Tight L mask of text drawn with fnt, with pad pixels around it."""
     l, t, r, b = fnt.getbbox(text)
     w = r - l + 2 * pad
@@ -149,11 +129,6 @@ def blur(img, radius):
 
 def scale_alpha(mask, factor):
     return mask.point(lambda v: clamp8(v * factor))
-
-
-def paste_rgba(dst, src, xy):
-    """Alpha-composite src over dst at xy (dst RGBA, changed in place)."""
-    dst.alpha_composite(src, dest=(int(xy[0]), int(xy[1])))
 
 
 def zero_transparent(img):

@@ -11,7 +11,7 @@ import os
 import sys
 
 try:
-    import PIL  # noqa: F401
+    import PIL  # noqa: F401  (only probing that it is there)
 except ImportError:
     # A private Python (pyenv, venv) may shadow the system one that carries
     # Debian's python3-pil; fall back to it rather than fail.
