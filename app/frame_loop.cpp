@@ -19,10 +19,10 @@ namespace {
 
 std::atomic<bool> player_phase{false};
 std::atomic<bool> stop_requested{false};
-// At most one frame-ready event waits in SDL's queue: when the main thread
-// stalls, a queue full of frame events would push out key and quit events.
 std::atomic<bool> frame_event_pending{false};
 SDL_Thread* frame_thread_handle = nullptr;
+
+}  // namespace
 
 void push_frame_ready() {
     if (frame_event_pending.exchange(true)) return;
@@ -33,8 +33,6 @@ void push_frame_ready() {
     event.user.data2 = nullptr;
     if (SDL_PushEvent(&event) != 0) frame_event_pending.store(false);
 }
-
-}  // namespace
 
 void add_widget(Widget* w) {
     for (Widget* held : widget_list)

@@ -86,6 +86,10 @@ void run_effects();
 void skip_frames(Uint32 count);
 // Main thread, on the frame-ready event: blends the canvas over a black window.
 void present_frame();
+// Asks the main thread to present, unless a frame-ready event is still
+// waiting in SDL's queue: a stalled main thread must not find the queue full
+// of frame events with its key and quit events pushed out.
+void push_frame_ready();
 
 // Starts the frame thread; false if SDL cannot create it.
 bool start_frame_thread();

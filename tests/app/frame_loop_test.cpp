@@ -1,0 +1,202 @@
+#include "app/frame_loop.h"
+#include "app/player_screen.h"
+#include "widgets/image.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// Records every advance and draw; retires itself after a set number of draws.
+struct CountingEffect : Effect {
+    explicit CountingEffect(int draws_until_done, std::vector<char>* log = nullptr, char id = 0)
+        : remaining(draws_until_done), log(log), id(id) {}
+    bool draw() override {
+        ++draws;
+        if (log) log->push_back(id);
+        return --remaining > 0;
+    }
+    void advance() override { ++advances; }
+    int remaining;
+    int draws = 0;
+    int advances = 0;
+    std::vector<char>* log;
+    char id;
+};
+
+Uint32 canvas_pixel(int x, int y) {
+    return static_cast<Uint32*>(canvas.surface->pixels)[y * 640 + x];
+}
+
+class FrameLoopTest : public testing::Test {
+protected:
+    void SetUp() override {
+        canvas.create_surface(640, 400);
+        frame_counter.store(0);
+    }
+};
+
+TEST(FramePace, short_frames_wait_for_the_rest_of_the_period) {
+    EXPECT_EQ(frame_pace(1000, 1010).delay_ms, 23u);
+    EXPECT_EQ(frame_pace(1000, 1010).extra_frames, 0u);
+    EXPECT_EQ(frame_pace(1000, 1032).delay_ms, 1u);
+    EXPECT_EQ(frame_pace(1000, 1000).delay_ms, 33u);
+}
+
+TEST(FramePace, long_frames_count_missed_frames_without_waiting) {
+    EXPECT_EQ(frame_pace(0, 33).extra_frames, 1u);
+    EXPECT_EQ(frame_pace(0, 33).delay_ms, 0u);
+    EXPECT_EQ(frame_pace(0, 65).extra_frames, 1u);
+    EXPECT_EQ(frame_pace(0, 66).extra_frames, 2u);
+    EXPECT_EQ(frame_pace(0, 100).extra_frames, 3u);
+}
+
+TEST(FramePace, tick_counter_wrap_is_a_short_frame_not_a_huge_wait) {
+    FramePace pace = frame_pace(0xFFFFFFF0u, 0x0000000Au);
+    EXPECT_EQ(pace.delay_ms, 7u);  // 26 ms elapsed
+    EXPECT_EQ(pace.extra_frames, 0u);
+}
+
+TEST_F(FrameLoopTest, intro_frames_clear_the_canvas_up_to_1110) {
+    canvas.fill(255, 0, 0);
+    frame_counter.store(1110);
+    render_frame();
+    EXPECT_EQ(canvas_pixel(10, 10), 0u);
+    EXPECT_FALSE(in_player_phase());
+}
+
+TEST_F(FrameLoopTest, frame_1111_draws_the_whole_player_screen) {
+    Graphics picture;
+    picture.create_surface(640, 400);
+    picture.fill(0, 0, 200);
+    background = new Image();
+    background->set_image(picture.surface);
+    canvas.clear();
+    frame_counter.store(1111);
+    render_frame();
+    EXPECT_TRUE(in_player_phase());
+    EXPECT_EQ(canvas_pixel(0, 0), 0xFF0000C8u);
+    EXPECT_EQ(canvas_pixel(639, 399), 0xFF0000C8u);
+    delete background;
+    background = nullptr;
+}
+
+TEST_F(FrameLoopTest, player_phase_survives_the_frame_counter_wrapping) {
+    frame_counter.store(0xFFFFFFF0u);
+    for (int i = 0; i < 40; ++i) {
+        canvas.fill(1, 2, 3);
+        render_frame();
+        ASSERT_TRUE(in_player_phase()) << "frame " << frame_counter.load();
+        ASSERT_NE(canvas_pixel(5, 5), 0u) << "an intro frame cleared the canvas";
+        frame_counter.fetch_add(1);
+    }
+    EXPECT_LT(frame_counter.load(), 1110u);
+}
+
+TEST_F(FrameLoopTest, effects_run_in_list_order_and_retire_after_their_last_draw) {
+    std::vector<char> log;
+    auto* first = new CountingEffect(1, &log, 'a');
+    auto* second = new CountingEffect(2, &log, 'b');
+    effect_list.emplace_back(first);
+    effect_list.emplace_back(second);
+    {
+        dlib::auto_mutex guard(effect_lock);
+        run_effects();
+    }
+    EXPECT_EQ(first->advances, 1);  // advanced and drawn once, then deleted
+    EXPECT_EQ(effect_list.size(), 1u);
+    {
+        dlib::auto_mutex guard(effect_lock);
+        run_effects();
+    }
+    EXPECT_TRUE(effect_list.empty());
+    EXPECT_EQ(log, (std::vector<char>{'a', 'b', 'b'}));
+}
+
+TEST_F(FrameLoopTest, catch_up_advances_every_effect_without_drawing) {
+    auto* effect = new CountingEffect(1);
+    effect_list.emplace_back(effect);
+    skip_frames(3);
+    EXPECT_EQ(frame_counter.load(), 3u);
+    EXPECT_EQ(effect->advances, 3);
+    EXPECT_EQ(effect->draws, 0);
+    ASSERT_EQ(effect_list.size(), 1u);  // an effect ending in catch-up waits for a drawn frame
+    {
+        dlib::auto_mutex guard(effect_lock);
+        run_effects();
+    }
+    EXPECT_TRUE(effect_list.empty());
+}
+
+TEST_F(FrameLoopTest, add_widget_refuses_a_widget_it_already_holds) {
+    Image a, b;
+    add_widget(&a);
+    add_widget(&b);
+    add_widget(&a);
+    EXPECT_EQ(widget_list, (std::vector<Widget*>{&a, &b}));
+    widget_list.clear();
+}
+
+class PresentTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        SDL_Surface* window = SDL_SetVideoMode(640, 400, 32, SDL_NOFRAME);
+        ASSERT_NE(window, nullptr);
+        screen.set_surface(window);
+        canvas.create_surface(640, 400);
+    }
+    void TearDown() override { SDL_Quit(); }
+};
+
+int queued_user_events() {
+    SDL_Event events[16];
+    SDL_PumpEvents();
+    return SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_EVENTMASK(SDL_USEREVENT));
+}
+
+TEST_F(PresentTest, canvas_is_blended_over_black) {
+    canvas.clear();
+    SDL_Rect pixel{3, 4, 1, 1};
+    SDL_FillRect(canvas.surface, &pixel, 0xFFFF0000);
+    SDL_Rect half{5, 4, 1, 1};
+    SDL_FillRect(canvas.surface, &half, 0x80FFFFFF);
+    screen.fill(9, 9, 9);
+    present_frame();
+    SDL_PixelFormat* f = screen.surface->format;
+    auto at = [&](int x, int y) {
+        Uint32 v = static_cast<Uint32*>(screen.surface->pixels)[y * (screen.surface->pitch / 4) + x];
+        Uint8 r, g, b;
+        SDL_GetRGB(v, f, &r, &g, &b);
+        return std::vector<int>{r, g, b};
+    };
+    EXPECT_EQ(at(3, 4), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(at(0, 0), (std::vector<int>{0, 0, 0}));  // transparent shows black
+    std::vector<int> grey = at(5, 4);
+    EXPECT_NEAR(grey[0], 128, 2);
+}
+
+TEST_F(PresentTest, at_most_one_frame_ready_event_waits_in_the_queue) {
+    for (int i = 0; i < 200; ++i) push_frame_ready();
+    EXPECT_EQ(queued_user_events(), 1);
+    SDL_Event event;
+    ASSERT_EQ(SDL_PollEvent(&event), 1);
+    present_frame();
+    push_frame_ready();
+    EXPECT_EQ(queued_user_events(), 1);
+}
+
+TEST_F(PresentTest, frame_thread_renders_until_asked_to_stop_and_is_joined) {
+    canvas.fill(255, 0, 0);
+    ASSERT_TRUE(start_frame_thread());
+    while (frame_counter.load() < 3) SDL_Delay(5);
+    stop_frame_thread();
+    Uint32 stopped_at = frame_counter.load();
+    EXPECT_EQ(canvas_pixel(0, 0), 0u);  // intro frames cleared the canvas
+    SDL_Delay(80);
+    EXPECT_EQ(frame_counter.load(), stopped_at);
+    stop_frame_thread();  // a second stop is harmless
+}
+
+}  // namespace
