@@ -1,0 +1,634 @@
+#include "audio/engine.h"
+#include "audio/playlist.h"
+#include "audio/spectrum.h"
+#include "ogg_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <dirent.h>
+
+namespace {
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+std::atomic<int> tracks_changed{0};
+std::atomic<int> playback_stopped{0};
+void count_track_changed() { ++tracks_changed; }
+void count_playback_stopped() { ++playback_stopped; }
+
+// Reads the state a screen handler reads, as on_track_changed does.
+void read_track_like_the_screen() {
+    TrackInfo info;
+    current_track_info(info);
+    ++tracks_changed;
+}
+
+int thread_count() {
+    int count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(tasks))
+            count += entry->d_name[0] != '.';
+        closedir(tasks);
+    }
+    return count;
+}
+
+constexpr int buffer_frames = 1024;
+constexpr int buffer_bytes = 4 * buffer_frames;
+constexpr Sint16 stale = 0x5a5a;  // what a layer that does not clear hands over
+
+// The engine on SDL's dummy device. The test holds SDL_LockAudio from before
+// playback starts, so SDL's own thread never runs the callback and every
+// buffer below is one the test asked for.
+class Engine : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0);
+        init_spectrum(39);
+        playlist.clear();
+    }
+
+    void TearDown() override { finish(); }
+
+    // Unlocks SDL's thread and shuts the engine down; handler counts are
+    // final afterwards.
+    void finish() {
+        if (locked)
+            SDL_UnlockAudio();
+        locked = false;
+        audio_shutdown();
+        EXPECT_EQ(pending_notification_threads(), 0u);
+    }
+
+    std::string add_track(const std::string& name, long frames, OggSpec spec = OggSpec()) {
+        spec.frames = frames;
+        spec.frequency = 300 + 100 * double(playlist.size());
+        const std::string path = folder / name;
+        EXPECT_TRUE(write_ogg(path, spec));
+        playlist.push_back(path);
+        return path;
+    }
+
+    // Opens the device paused and locked before the engine starts it, so the
+    // first track is loaded by the rewind and never touched by SDL's thread.
+    void play() {
+        SDL_AudioSpec wanted{};
+        wanted.freq = 44100;
+        wanted.format = AUDIO_S16LSB;
+        wanted.channels = 2;
+        wanted.samples = buffer_frames;
+        wanted.callback = audio_callback;
+        ASSERT_EQ(SDL_OpenAudio(&wanted, nullptr), 0);
+        SDL_LockAudio();
+        locked = true;
+        rewind_engine_for_tests();
+        start_playback();
+        ASSERT_TRUE(is_playing());
+    }
+
+    std::vector<Sint16> callback() {
+        std::vector<Sint16> buffer(2 * buffer_frames, stale);
+        audio_callback(nullptr, reinterpret_cast<Uint8*>(buffer.data()), buffer_bytes);
+        return buffer;
+    }
+
+    // Runs buffers until the fade-out under way has ended (at most limit).
+    int run_fade_out(int limit = 20) {
+        for (int n = 1; n <= limit; ++n) {
+            callback();
+            dlib::auto_mutex lock(audio_lock);
+            if (fade_step >= 0 || paused)
+                return n;
+        }
+        return -1;
+    }
+
+    static std::vector<Sint16> slice(const std::vector<Sint16>& pcm, long frame, long frames) {
+        std::vector<Sint16> part(2 * frames, 0);
+        for (long i = 0; i < 2 * frames && 2 * frame + i < long(pcm.size()); ++i)
+            part[i] = pcm[2 * frame + i];
+        return part;
+    }
+
+    TempFolder folder;
+    bool locked = false;
+};
+
+// The ramp as 32-bit float arithmetic runs it: the gain before each frame's
+// increment scales that frame. Returns the frames that stayed in range.
+int ramp(std::vector<Sint16>& samples, float start, float step) {
+    float g = start;
+    int frames = 0;
+    for (std::size_t f = 0; 2 * f + 1 < samples.size() && g >= 0 && g <= 1; ++f, ++frames) {
+        samples[2 * f] = Sint16(samples[2 * f] * g);
+        samples[2 * f + 1] = Sint16(samples[2 * f + 1] * g);
+        g += step;
+    }
+    return frames;
+}
+
+}  // namespace
+
+TEST(fade, increment_has_its_exact_bit_pattern) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &FADE_INCREMENT, sizeof bits);
+    EXPECT_EQ(bits, 0x388ea9d5u);
+}
+
+TEST(fade, a_fade_out_keeps_the_gain_in_range_for_14702_frames) {
+    std::vector<Sint16> input(2 * 16000);
+    for (std::size_t i = 0; i < input.size(); ++i)
+        input[i] = Sint16(i % 2 ? -30000 : 30000);
+    std::vector<Sint16> expected = input;
+    ASSERT_EQ(ramp(expected, 1.0f, -FADE_INCREMENT), 14702);
+    std::fill(expected.begin() + 2 * 14702, expected.end(), 0);
+
+    std::vector<Sint16> output = input;
+    dlib::auto_mutex lock(audio_lock);
+    gain = 1.0f;
+    fade_step = -FADE_INCREMENT;
+    pending_action = None;
+    apply_fade(reinterpret_cast<Uint8*>(output.data()), int(output.size() * 2));
+    // Frame 0 is played at 1.0 and frame 1 at 1 - step: the gain is applied before its increment.
+    EXPECT_EQ(output[0], 30000);
+    EXPECT_EQ(output[2], Sint16(30000 * (1.0f - FADE_INCREMENT)));
+    EXPECT_EQ(output, expected);
+    EXPECT_NE(output[2 * 14701], 0);
+    EXPECT_EQ(gain, 0.0f);
+}
+
+TEST(fade, a_fade_in_from_silence_takes_14702_frames_then_leaves_the_rest_alone) {
+    std::vector<Sint16> input(2 * 16000, 20000);
+    std::vector<Sint16> expected = input;
+    ASSERT_EQ(ramp(expected, 0.0f, FADE_INCREMENT), 14702);
+
+    std::vector<Sint16> output = input;
+    dlib::auto_mutex lock(audio_lock);
+    gain = 0.0f;
+    fade_step = FADE_INCREMENT;
+    apply_fade(reinterpret_cast<Uint8*>(output.data()), int(output.size() * 2));
+    EXPECT_EQ(output[0], 0);
+    EXPECT_EQ(output, expected);
+    EXPECT_EQ(output[2 * 14702], 20000);
+    EXPECT_EQ(gain, 1.0f);
+}
+
+TEST(fade, a_ramp_split_over_buffers_equals_one_long_ramp) {
+    std::vector<Sint16> whole(2 * 4096);
+    for (std::size_t i = 0; i < whole.size(); ++i)
+        whole[i] = Sint16((i * 7919) % 60001 - 30000);
+    std::vector<Sint16> pieces = whole;
+    dlib::auto_mutex lock(audio_lock);
+    gain = 0.75f;
+    fade_step = -FADE_INCREMENT;
+    apply_fade(reinterpret_cast<Uint8*>(whole.data()), int(whole.size() * 2));
+    const float end_gain = gain;
+    gain = 0.75f;
+    for (int part = 0; part < 4; ++part)
+        apply_fade(reinterpret_cast<Uint8*>(pieces.data() + part * 2048), 4096);
+    EXPECT_EQ(pieces, whole);
+    EXPECT_EQ(gain, end_gain);
+}
+
+TEST(fade, full_level_without_a_step_leaves_the_stream_untouched) {
+    std::vector<Sint16> samples(2 * 100, -12345);
+    dlib::auto_mutex lock(audio_lock);
+    gain = 1.0f;
+    fade_step = 0;
+    apply_fade(reinterpret_cast<Uint8*>(samples.data()), 400);
+    EXPECT_EQ(samples, std::vector<Sint16>(2 * 100, -12345));
+}
+
+TEST(fade, an_odd_tail_of_a_frame_is_not_ramped) {
+    std::vector<Sint16> samples(2 * 3, 10000);
+    dlib::auto_mutex lock(audio_lock);
+    gain = 0.5f;
+    fade_step = 0;
+    apply_fade(reinterpret_cast<Uint8*>(samples.data()), 10);  // two frames and two bytes
+    EXPECT_EQ(samples[3], 5000);
+    EXPECT_EQ(samples[4], 10000);
+}
+
+TEST_F(Engine, plays_the_track_as_decoded_at_full_level) {
+    const std::string path = add_track("a.ogg", 44100);
+    play();
+    const std::vector<Sint16> pcm = decode_ogg(path);
+    for (int b = 0; b < 5; ++b)
+        ASSERT_EQ(callback(), slice(pcm, b * buffer_frames, buffer_frames)) << "buffer " << b;
+}
+
+TEST_F(Engine, pause_fades_out_over_14702_frames_then_stops_the_device) {
+    const std::string path = add_track("a.ogg", 44100 * 3);
+    play();
+    const std::vector<Sint16> pcm = decode_ogg(path);
+    callback();
+    pause_playback();
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(pending_action, Pause);
+        EXPECT_EQ(fade_step, -FADE_INCREMENT);
+    }
+    std::vector<Sint16> played;
+    for (int b = 1; b <= 15; ++b) {
+        const std::vector<Sint16> buffer = callback();
+        played.insert(played.end(), buffer.begin(), buffer.end());
+    }
+    std::vector<Sint16> expected = slice(pcm, buffer_frames, 15 * buffer_frames);
+    ASSERT_EQ(ramp(expected, 1.0f, -FADE_INCREMENT), 14702);
+    std::fill(expected.begin() + 2 * 14702, expected.end(), 0);
+    EXPECT_EQ(played, expected);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_TRUE(paused);
+        EXPECT_EQ(gain, 0.0f);
+    }
+    EXPECT_TRUE(is_playing());  // stopping: one more buffer
+    EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+    EXPECT_FALSE(is_playing());
+
+    // Resume fades back in from silence where the track was left.
+    start_playback();
+    EXPECT_TRUE(is_playing());
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_FALSE(paused);
+        EXPECT_EQ(fade_step, FADE_INCREMENT);
+    }
+    played.clear();
+    for (int b = 0; b < 16; ++b) {
+        const std::vector<Sint16> buffer = callback();
+        played.insert(played.end(), buffer.begin(), buffer.end());
+    }
+    expected = slice(pcm, 16 * buffer_frames, 16 * buffer_frames);
+    ASSERT_EQ(ramp(expected, 0.0f, FADE_INCREMENT), 14702);
+    EXPECT_EQ(played, expected);
+    dlib::auto_mutex lock(audio_lock);
+    EXPECT_EQ(gain, 1.0f);
+}
+
+TEST_F(Engine, two_next_requests_within_one_fade_step_one_track) {
+    add_track("a.ogg", 44100);
+    const std::string second = add_track("b.ogg", 44100);
+    add_track("c.ogg", 44100);
+    play();
+    callback();
+    next_track();
+    callback();
+    callback();
+    next_track();
+    EXPECT_GT(run_fade_out(), 0);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, 1u);
+        EXPECT_EQ(gain, 1.0f);
+        EXPECT_EQ(fade_step, 0.0f);
+    }
+    // The new track starts at its beginning, at full level, with no fade-in.
+    EXPECT_EQ(callback(), slice(decode_ogg(second), 0, buffer_frames));
+}
+
+TEST_F(Engine, previous_on_the_first_track_goes_to_the_last) {
+    add_track("a.ogg", 44100);
+    add_track("b.ogg", 44100);
+    const std::string last = add_track("c.ogg", 44100);
+    play();
+    previous_track();
+    EXPECT_GT(run_fade_out(), 0);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, 2u);
+    }
+    EXPECT_EQ(callback(), slice(decode_ogg(last), 0, buffer_frames));
+}
+
+TEST_F(Engine, a_seek_shows_its_target_while_fading_then_fades_in_there) {
+    add_track("a.ogg", 44100 * 3);
+    play();
+    callback();
+    seek_fraction(0.5f);
+    EXPECT_EQ(position_fraction(), 0.5f);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(pending_action, Seek);
+        EXPECT_EQ(seek_target, 1.5f);
+    }
+    EXPECT_EQ(run_fade_out(), 15);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(pending_action, None);
+        EXPECT_EQ(seek_target, 0.0f);
+        EXPECT_EQ(gain, 0.0f);
+        EXPECT_EQ(fade_step, FADE_INCREMENT);
+        EXPECT_NEAR(current_track.tell(), 1.5, 0.01);
+    }
+    const std::vector<Sint16> buffer = callback();
+    EXPECT_EQ(buffer[0], 0);  // the fade-in starts from silence
+    EXPECT_NE(buffer, std::vector<Sint16>(2 * buffer_frames, 0));
+    EXPECT_NEAR(position_fraction(), (1.5 + 1024 / 44100.0) / 3, 0.005);
+}
+
+TEST_F(Engine, seeking_to_0_shows_the_live_position_during_the_fade) {
+    add_track("a.ogg", 44100 * 3);
+    play();
+    for (int b = 0; b < 4; ++b)
+        callback();
+    seek_fraction(0.0f);
+    const float live = float(4 * 1024 / 44100.0 / 3);
+    EXPECT_NEAR(position_fraction(), live, 1e-4);
+    callback();
+    EXPECT_GT(position_fraction(), live);
+    run_fade_out();
+    EXPECT_NEAR(position_fraction(), 0.0f, 1e-4);
+}
+
+TEST_F(Engine, a_seek_replaced_by_next_is_dropped) {
+    add_track("a.ogg", 44100 * 3);
+    const std::string second = add_track("b.ogg", 44100 * 2);
+    play();
+    callback();
+    seek_fraction(0.5f);
+    callback();
+    next_track();
+    EXPECT_EQ(position_fraction(), 0.5f);  // the target stays shown until the fade ends
+    run_fade_out();
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, 1u);
+        EXPECT_EQ(seek_target, 0.0f);
+    }
+    EXPECT_EQ(position_fraction(), 0.0f);
+    EXPECT_EQ(callback(), slice(decode_ogg(second), 0, buffer_frames));
+}
+
+TEST_F(Engine, a_seek_replaced_by_pause_pauses_where_the_track_was) {
+    add_track("a.ogg", 44100 * 3);
+    play();
+    callback();
+    seek_fraction(0.9f);
+    pause_playback();
+    run_fade_out();
+    dlib::auto_mutex lock(audio_lock);
+    EXPECT_TRUE(paused);
+    EXPECT_EQ(seek_target, 0.0f);
+    EXPECT_NEAR(current_track.tell(), 16 * 1024 / 44100.0, 0.001);
+}
+
+TEST_F(Engine, a_seek_overtaken_by_the_track_end_leaves_no_target_behind) {
+    add_track("a.ogg", 12000);
+    add_track("b.ogg", 44100);
+    play();
+    callback();
+    callback();
+    seek_fraction(0.5f);  // fewer frames left than the fade needs
+    for (int b = 0; b < 10; ++b)
+        callback();
+    {
+        dlib::auto_mutex lock(audio_lock);
+        ASSERT_EQ(current_index, 1u);
+        EXPECT_EQ(seek_target, 0.0f);
+    }
+    const float before = position_fraction();
+    callback();
+    EXPECT_GT(position_fraction(), before);
+    EXPECT_LT(position_fraction(), 0.5f);
+}
+
+TEST_F(Engine, a_track_end_silences_the_rest_of_the_buffer_and_the_next_starts_on_the_next) {
+    const std::string first = add_track("a.ogg", 5000);
+    const std::string second = add_track("b.ogg", 44100);
+    play();
+    const std::vector<Sint16> pcm = decode_ogg(first);
+    for (int b = 0; b < 4; ++b)
+        ASSERT_EQ(callback(), slice(pcm, b * buffer_frames, buffer_frames));
+    // Frames 4096 to 4999 and then silence, not the stale bytes of the buffer.
+    EXPECT_EQ(callback(), slice(pcm, 4 * buffer_frames, buffer_frames));
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, 1u);
+        EXPECT_FALSE(paused);
+    }
+    EXPECT_EQ(callback(), slice(decode_ogg(second), 0, buffer_frames));
+}
+
+TEST_F(Engine, playback_stops_after_the_last_track_with_the_first_loaded) {
+    set_track_changed_handler(count_track_changed);
+    set_playback_stopped_handler(count_playback_stopped);
+    const std::string first = add_track("a.ogg", 3000);
+    add_track("b.ogg", 3000);
+    play();
+    for (int b = 0; b < 6; ++b)
+        callback();
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, 0u);
+        EXPECT_TRUE(paused);
+    }
+    EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+    EXPECT_FALSE(is_playing());
+
+    // The next start plays the first track from its beginning at full level.
+    start_playback();
+    EXPECT_EQ(callback(), slice(decode_ogg(first), 0, buffer_frames));
+    finish();
+    // One for the rewind, one per track change.
+    EXPECT_EQ(tracks_changed.load(), 3);
+    EXPECT_EQ(playback_stopped.load(), 1);
+}
+
+TEST_F(Engine, a_single_track_plays_once) {
+    set_playback_stopped_handler(count_playback_stopped);
+    const std::string only = add_track("a.ogg", 3000);
+    play();
+    const std::vector<Sint16> pcm = decode_ogg(only);
+    EXPECT_EQ(callback(), slice(pcm, 0, buffer_frames));
+    EXPECT_EQ(callback(), slice(pcm, buffer_frames, buffer_frames));
+    EXPECT_EQ(callback(), slice(pcm, 2 * buffer_frames, buffer_frames));  // ends here
+    EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+    EXPECT_FALSE(is_playing());
+    finish();
+    EXPECT_EQ(playback_stopped.load(), 1);
+}
+
+TEST_F(Engine, next_while_paused_switches_at_once_and_resumes_at_full_level) {
+    add_track("a.ogg", 44100 * 2);
+    const std::string second = add_track("b.ogg", 44100);
+    play();
+    callback();
+    pause_playback();
+    run_fade_out();
+    callback();
+    ASSERT_FALSE(is_playing());
+    next_track();
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, 1u);
+        EXPECT_EQ(gain, 1.0f);
+    }
+    start_playback();
+    EXPECT_EQ(callback(), slice(decode_ogg(second), 0, buffer_frames));
+}
+
+TEST_F(Engine, a_track_that_fails_to_open_pauses_until_the_listener_moves_on) {
+    set_track_changed_handler(count_track_changed);
+    add_track("a.ogg", 44100);
+    OggSpec mono;
+    mono.channels = 1;
+    const std::string broken = add_track("b.ogg", 44100, mono);
+    const std::string third = add_track("c.ogg", 44100);
+    play();
+    callback();
+    next_track();
+    CaptureStdout();
+    run_fade_out();
+    EXPECT_EQ(GetCapturedStdout(), "not stereo " + broken + "\nfailed to open: " + broken + "\n");
+    EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+    EXPECT_FALSE(is_playing());
+
+    // Every attempt reports again; the list keeps the file.
+    CaptureStdout();
+    start_playback();
+    EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(playlist.size(), 3u);
+
+    next_track();
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, 2u);
+        EXPECT_TRUE(current_track.is_open());
+    }
+    start_playback();
+    EXPECT_EQ(callback(), slice(decode_ogg(third), 0, buffer_frames));
+    finish();
+    // The rewind and the third track; none for the broken one.
+    EXPECT_EQ(tracks_changed.load(), 2);
+}
+
+TEST_F(Engine, an_empty_playlist_says_so_on_every_start_and_leaves_the_device_closed) {
+    set_playback_stopped_handler(count_playback_stopped);
+    CaptureStdout();
+    start_playback();
+    start_playback();
+    EXPECT_EQ(GetCapturedStdout(), "nothing to play\nnothing to play\n");
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+    next_track();
+    previous_track();
+    finish();
+    EXPECT_EQ(playback_stopped.load(), 2);
+}
+
+TEST_F(Engine, the_first_start_opens_the_device_and_announces_the_track_twice) {
+    set_track_changed_handler(count_track_changed);
+    add_track("a.ogg", 44100 * 2);
+    CaptureStdout();
+    start_playback();
+    EXPECT_EQ(GetCapturedStdout(), "buffer size: 1024 (23 ms)\n");
+    EXPECT_TRUE(is_playing());
+    start_playback();  // already playing: nothing happens
+    finish();
+    EXPECT_EQ(tracks_changed.load(), 2);
+}
+
+TEST_F(Engine, without_a_track_the_queries_report_nothing_open) {
+    EXPECT_EQ(position_fraction(), 0.0f);
+    TrackInfo info;
+    info.artist = "stale";
+    info.title = "stale";
+    info.comment = "stale";
+    info.length = 99;
+    info.index = 7;
+    EXPECT_EQ(&current_track_info(info), &info);
+    EXPECT_EQ(info.artist + info.title + info.comment, "");
+    EXPECT_EQ(info.length, 0.0);
+    EXPECT_EQ(info.index, -1);
+}
+
+TEST_F(Engine, track_info_carries_the_tags_length_and_index) {
+    add_track("a.ogg", 4410);
+    OggSpec tagged;
+    tagged.tags = {"ARTIST=Vellum", "title=Bra", "COMMENT=" + std::string(100000, 'c')};
+    add_track("b.ogg", 88200, tagged);
+    next_track();  // not playing: opens at once
+    TrackInfo info;
+    current_track_info(info);
+    EXPECT_EQ(info.artist, "Vellum");
+    EXPECT_EQ(info.title, "Bra");
+    EXPECT_EQ(info.comment, std::string(100000, 'c'));
+    EXPECT_NEAR(info.length, 2.0, 1e-6);
+    EXPECT_EQ(info.index, 1);
+}
+
+TEST_F(Engine, transport_while_stopped_changes_only_what_it_should) {
+    add_track("a.ogg", 4410);
+    add_track("b.ogg", 4410);
+    pause_playback();
+    seek_fraction(0.5f);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(fade_step, 0.0f);
+        EXPECT_EQ(seek_target, 0.0f);
+        EXPECT_EQ(pending_action, Pause);
+    }
+    previous_track();
+    dlib::auto_mutex lock(audio_lock);
+    EXPECT_EQ(current_index, 1u);
+}
+
+TEST_F(Engine, handlers_run_on_threads_that_are_all_reclaimed) {
+    add_track("a.ogg", 4410);
+    add_track("b.ogg", 4410);
+    set_track_changed_handler(read_track_like_the_screen);
+    const int baseline = thread_count();
+    for (int i = 0; i < 2000; ++i)
+        (i % 3 ? next_track : previous_track)();
+    finish();
+    EXPECT_EQ(tracks_changed.load(), 2000);
+    EXPECT_EQ(thread_count(), baseline);
+}
+
+// SDL's own audio thread runs the callback (disk driver into /dev/null, no
+// delay) while this thread hammers every entry point. Run under
+// ThreadSanitizer; the test itself checks that it ends and leaves no thread.
+TEST(engine_stress, transport_against_a_live_callback_is_race_free) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0);
+    TempFolder folder;
+    init_spectrum(39);
+    playlist.clear();
+    for (int i = 0; i < 3; ++i) {
+        OggSpec spec;
+        spec.frames = 11025 * (i + 1);
+        playlist.push_back(folder / (std::to_string(i) + ".ogg"));
+        ASSERT_TRUE(write_ogg(playlist.back(), spec));
+    }
+    set_track_changed_handler(read_track_like_the_screen);
+    set_playback_stopped_handler(count_playback_stopped);
+    const int baseline = thread_count();
+
+    std::vector<Uint8> bars(display_band_limit, 0);
+    Uint8* levels = bars.data();
+    std::uint32_t seed = 12345;
+    start_playback();
+    for (int i = 0; i < 10000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        switch ((seed >> 16) % 9) {
+        case 0: next_track(); break;
+        case 1: previous_track(); break;
+        case 2: pause_playback(); break;
+        case 3: case 4: start_playback(); break;
+        case 5: seek_fraction(float((seed >> 8) % 100) / 100); break;
+        case 6: position_fraction(); break;
+        case 7: { TrackInfo info; current_track_info(info); break; }
+        case 8: fetch_spectrum(&levels); break;
+        }
+    }
+    audio_shutdown();
+    EXPECT_EQ(pending_notification_threads(), 0u);
+    EXPECT_EQ(thread_count(), baseline);
+    SDL_Quit();
+}
