@@ -80,6 +80,11 @@ bool parse_bordered(int argc, char** argv) {
 }
 
 bool init_video(bool bordered) {
+    // Without a video subsystem even the icon call crashes inside SDL.
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        print_line(std::string("can't set video mode: ") + SDL_GetError() + "\n");
+        return false;
+    }
     putenv(centred_window);
     SDL_WM_SetCaption("Vellumbra", nullptr);
     // Caption and icon go before the video mode, or SDL 1.2 shows no icon.
