@@ -123,6 +123,28 @@ TEST(AlphaBlitPixels, matches_the_plain_formula_for_every_alpha_and_width) {
     }
 }
 
+TEST(AlphaBlitPixels, runs_of_clear_and_solid_pixels_match_the_plain_formula) {
+    // Runs long enough to fill whole vector blocks, broken at every offset.
+    for (int w = 1; w <= 40; ++w) {
+        for (Uint8 global : {Uint8(255), Uint8(200)}) {
+            Surfaces s(w, 3, w, 3);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < w; ++x) {
+                    Uint32 a = y == 0 ? 0 : y == 1 ? 255 : (x == w / 2 ? 77 : 255);
+                    at(s.src, x, y) = a << 24 | static_cast<Uint32>(x * 0x010203 + y);
+                    at(s.dst, x, y) = static_cast<Uint32>(0x40302010 + x);
+                }
+            alpha_blit(s.src, nullptr, global, s.dst, nullptr);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(at(s.dst, x, y),
+                              reference_blend(at(s.src, x, y), static_cast<Uint32>(0x40302010 + x),
+                                              global))
+                        << "width " << w << " row " << y << " x " << x;
+        }
+    }
+}
+
 TEST(AlphaBlitPixels, every_source_alpha_over_every_destination_alpha_never_lowers_alpha) {
     Surfaces s(256, 1, 256, 1);
     for (int da = 0; da < 256; da += 5) {
