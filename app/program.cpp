@@ -59,6 +59,8 @@ void dispatch_pointer(int x, int y, bool pressed) {
     if (in_player_phase()) pointer_dispatch(widget_list, x, y, pressed);
 }
 
+}  // namespace
+
 void register_callbacks() {
     set_track_changed_handler(on_track_changed);
     set_playback_stopped_handler(on_playback_stopped);
@@ -70,8 +72,6 @@ void register_callbacks() {
     if (position_scale) position_scale->action.store(on_seek);
 }
 
-}  // namespace
-
 bool parse_bordered(int argc, char** argv) {
     bool bordered = false;
     for (int i = 1; i < argc; ++i)
@@ -79,7 +79,7 @@ bool parse_bordered(int argc, char** argv) {
     return bordered;
 }
 
-bool init_video(bool bordered) {
+bool init_screen(bool bordered) {
     // Without a video subsystem even the icon call crashes inside SDL.
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         print_line(std::string("can't set video mode: ") + SDL_GetError() + "\n");
@@ -100,6 +100,11 @@ bool init_video(bool bordered) {
     load_fonts();
     build_player_screen();
     start_intro();
+    return true;
+}
+
+bool init_video(bool bordered) {
+    if (!init_screen(bordered)) return false;
     if (!start_frame_thread()) {
         print_line(std::string("can't start the frame thread: ") + SDL_GetError() + "\n");
         return false;

@@ -9,9 +9,16 @@
 bool parse_bordered(int argc, char** argv);
 
 // Caption, icon, the 640 x 400 window (framed only when bordered), canvas,
-// fonts, player screen and intro, then the frame thread. False, after one
-// line on stdout, when there is no window or no frame thread.
+// fonts, player screen and intro. False, after one line on stdout, when there
+// is no window.
+bool init_screen(bool bordered);
+// init_screen, then the frame thread. False, after one line on stdout, when
+// there is no window or no frame thread.
 bool init_video(bool bordered);
+
+// Connects the screen and the audio side: the notification handlers, the
+// position and spectrum feeds and the four widget actions.
+void register_callbacks();
 
 // Handles one event; false when the loop must end (the quit event).
 bool dispatch_event(const SDL_Event& event);
