@@ -21,7 +21,7 @@ namespace {
 // Every track is brought to this loudness, so the disk plays at one volume;
 // the ceiling leaves the decoder room for the codec's small overshoots.
 constexpr float target_rms_db = -16.0f;
-constexpr float ceiling_db = -1.0f;
+constexpr float ceiling_db = -2.0f;
 constexpr float vorbis_quality = 0.4f;
 
 bool make_track(const std::string& folder, int position, const music::Score& score, bool show_levels)

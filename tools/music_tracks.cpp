@@ -183,7 +183,7 @@ Score quiet_orbit()
     pad.synth.lfo_octaves = 0.7f;
     pad.synth.lfo_hz = 0.06f;
     pad.synth.amp = {1.8f, 1.0f, 1.0f, 3.0f};
-    pad.gain_db = -6.0f;
+    pad.gain_db = -11.0f;
     pad.reverb_send = 0.45f;
     chords(pad, score, home, 0, 12, 0.8f);
     chords(pad, score, away, 12, 20, 0.8f);
@@ -196,7 +196,7 @@ Score quiet_orbit()
 
     Channel& bell = score.add_channel("bell", Instrument::bell);
     bell.bell = {3.0f, 1.6f, 0.5f, 3.5f, 1.2f};
-    bell.gain_db = -8.0f;
+    bell.gain_db = -6.0f;
     bell.pan = 0.1f;
     bell.reverb_send = 0.5f;
     bell.delay_send = 0.35f;
@@ -218,7 +218,7 @@ Score quiet_orbit()
     flute.synth.vibrato_hz = 5.0f;
     flute.synth.vibrato_delay = 0.4f;
     flute.synth.amp = {0.12f, 0.8f, 0.85f, 0.7f};
-    flute.gain_db = -8.0f;
+    flute.gain_db = -5.0f;
     flute.pan = -0.15f;
     flute.reverb_send = 0.45f;
     flute.delay_send = 0.3f;
@@ -237,23 +237,23 @@ Score quiet_orbit()
     bass.synth.cutoff_hz = 300.0f;
     bass.synth.key_tracking = 0.0f;
     bass.synth.amp = {0.4f, 2.0f, 0.8f, 1.2f};
-    bass.gain_db = -8.0f;
+    bass.gain_db = -9.0f;
     bass.reverb_send = 0.05f;
     bass_line(bass, score, away_roots, "0:16", 12, 20, 0.8f);
     bass_line(bass, score, home_roots, "0:16", 20, 28, 0.8f);
 
-    Channel& kick = drum_channel(score, "kick", Drum::kick, -10.0f);
+    Channel& kick = drum_channel(score, "kick", Drum::kick, -11.5f);
     kick.drum_tune = 0.9f;
     kick.drum_decay = 1.3f;
     kick.reverb_send = 0.15f;
     drums(kick, score, "X.........x.....", 12, 28);
 
-    Channel& clap = drum_channel(score, "clap", Drum::clap, -16.0f);
+    Channel& clap = drum_channel(score, "clap", Drum::clap, 2.5f);
     clap.drum_decay = 1.5f;
     clap.reverb_send = 0.6f;
     drums(clap, score, "........X.......", 16, 28);
 
-    Channel& shaker = drum_channel(score, "shaker", Drum::shaker, -20.0f);
+    Channel& shaker = drum_channel(score, "shaker", Drum::shaker, -4.0f);
     shaker.pan = 0.3f;
     shaker.reverb_send = 0.3f;
     shaker.swung = true;
@@ -261,11 +261,11 @@ Score quiet_orbit()
     humanise(shaker, 0.15f, 11);
 
     Channel& swell = score.add_channel("riser", Instrument::riser);
-    swell.gain_db = -14.0f;
+    swell.gain_db = -2.0f;
     swell.reverb_send = 0.4f;
     riser(swell, score, 19, 20, 0.4f);
 
-    Channel& crash = drum_channel(score, "crash", Drum::crash, -20.0f);
+    Channel& crash = drum_channel(score, "crash", Drum::crash, -5.0f);
     crash.reverb_send = 0.4f;
     hit(crash, score, 20, 0.7f);
     return score;
@@ -305,7 +305,7 @@ Score vellumbra_signal()
     pad.synth.lfo_octaves = 0.4f;
     pad.synth.lfo_hz = 0.11f;
     pad.synth.amp = {0.6f, 1.0f, 1.0f, 1.2f};
-    pad.gain_db = -9.0f;
+    pad.gain_db = -14.0f;
     pad.duck = 0.5f;
     pad.reverb_send = 0.35f;
     chords(pad, score, main, 0, 52, 0.8f);
@@ -327,7 +327,7 @@ Score vellumbra_signal()
     arp.synth.filter_env_octaves = 3.5f;
     arp.synth.filter_decay = 0.18f;
     arp.synth.amp = {0.002f, 0.35f, 0.25f, 0.12f};
-    arp.gain_db = -10.0f;
+    arp.gain_db = 1.0f;
     arp.duck = 0.3f;
     arp.delay_send = 0.4f;
     arp.reverb_send = 0.2f;
@@ -369,7 +369,7 @@ Score vellumbra_signal()
     lead.synth.vibrato_hz = 5.5f;
     lead.synth.vibrato_delay = 0.25f;
     lead.synth.amp = {0.01f, 0.5f, 0.7f, 0.25f};
-    lead.gain_db = -9.0f;
+    lead.gain_db = 0.0f;
     lead.delay_send = 0.3f;
     lead.reverb_send = 0.3f;
     const std::vector<std::string> question = {
@@ -391,24 +391,24 @@ Score vellumbra_signal()
     tune(lead, score, question, 48, 0.85f);
     tune(lead, score, {"r:16", "r:16", "r:16", "F#5:16"}, 52, 0.6f);
 
-    Channel& kick = drum_channel(score, "kick", Drum::kick, -5.0f);
+    Channel& kick = drum_channel(score, "kick", Drum::kick, -7.5f);
     drums(kick, score, "X...X...X...X...", 8, 16);
     drums(kick, score, "X.....x...X..x..", 16, 32);
     drums(kick, score, "X.....x...X..x..", 40, 52);
     humanise(kick, 0.05f, 31);
 
-    Channel& snare = drum_channel(score, "snare", Drum::snare, -9.0f);
+    Channel& snare = drum_channel(score, "snare", Drum::snare, 1.0f);
     snare.reverb_send = 0.25f;
     drums(snare, score, "....X.......X...", 12, 32);
     drums(snare, score, "....X.......X...", 40, 52);
     humanise(snare, 0.05f, 32);
 
-    Channel& clap = drum_channel(score, "clap", Drum::clap, -12.0f);
+    Channel& clap = drum_channel(score, "clap", Drum::clap, 0.0f);
     clap.reverb_send = 0.3f;
     drums(clap, score, "....X.......X...", 16, 32);
     drums(clap, score, "....X.......X...", 40, 52);
 
-    Channel& hats = drum_channel(score, "closed hat", Drum::closed_hat, -17.0f);
+    Channel& hats = drum_channel(score, "closed hat", Drum::closed_hat, 1.0f);
     hats.pan = 0.25f;
     hats.swung = true;
     drums(hats, score, "x.x.x.x.x.x.x.x.", 4, 8, 0.6f);
@@ -417,24 +417,24 @@ Score vellumbra_signal()
     drums(hats, score, "x.xox.xox.xox.xo", 40, 54);
     humanise(hats, 0.12f, 33);
 
-    Channel& open_hat = drum_channel(score, "open hat", Drum::open_hat, -19.0f);
+    Channel& open_hat = drum_channel(score, "open hat", Drum::open_hat, 0.5f);
     open_hat.pan = -0.2f;
     open_hat.swung = true;
     drums(open_hat, score, "..............x.", 16, 32);
     drums(open_hat, score, "..............x.", 40, 52);
 
-    Channel& roll = drum_channel(score, "snare roll", Drum::snare, -10.0f);
+    Channel& roll = drum_channel(score, "snare roll", Drum::snare, -2.0f);
     roll.reverb_send = 0.3f;
     drums(roll, score, "x...x...x...x...x.x.x.x.x.x.x.x.", 36, 38, 0.6f);
     drums(roll, score, "x.x.x.x.x.x.x.x.xxxxxxxxXXXXXXXX", 38, 40);
     fade(roll, score, {{36, -14.0f}, {40, 0.0f}});
 
-    Channel& crash = drum_channel(score, "crash", Drum::crash, -16.0f);
+    Channel& crash = drum_channel(score, "crash", Drum::crash, -6.5f);
     crash.reverb_send = 0.3f;
     for (int bar : {8, 16, 24, 40, 48}) hit(crash, score, bar, 0.8f);
 
     Channel& swell = score.add_channel("riser", Instrument::riser);
-    swell.gain_db = -14.0f;
+    swell.gain_db = -6.0f;
     swell.reverb_send = 0.3f;
     riser(swell, score, 6, 8, 0.5f);
     riser(swell, score, 14, 16, 0.7f);
@@ -477,7 +477,7 @@ Score first_light()
     pad.synth.lfo_octaves = 0.3f;
     pad.synth.lfo_hz = 0.13f;
     pad.synth.amp = {0.3f, 1.0f, 1.0f, 0.8f};
-    pad.gain_db = -10.0f;
+    pad.gain_db = -15.0f;
     pad.duck = 0.6f;
     pad.reverb_send = 0.3f;
     chords(pad, score, main, 0, 16, 0.8f);
@@ -499,7 +499,7 @@ Score first_light()
     pluck.synth.filter_env_octaves = 3.0f;
     pluck.synth.filter_decay = 0.2f;
     pluck.synth.amp = {0.002f, 0.3f, 0.0f, 0.1f};
-    pluck.gain_db = -10.0f;
+    pluck.gain_db = 1.0f;
     pluck.duck = 0.3f;
     pluck.delay_send = 0.35f;
     pluck.reverb_send = 0.2f;
@@ -524,7 +524,7 @@ Score first_light()
     bass.synth.filter_env_octaves = 2.0f;
     bass.synth.filter_decay = 0.15f;
     bass.synth.amp = {0.002f, 0.25f, 0.6f, 0.06f};
-    bass.gain_db = -7.0f;
+    bass.gain_db = -5.5f;
     bass.duck = 0.5f;
     const std::string offbeat = "r:2 0:2 r:2 0:2 r:2 0:2 r:2 0:2";
     const std::string bounce = "0:2 12:2 0:2 12:2 0:2 12:2 0:2 12:2";
@@ -549,7 +549,7 @@ Score first_light()
     lead.synth.vibrato_hz = 5.5f;
     lead.synth.vibrato_delay = 0.3f;
     lead.synth.amp = {0.01f, 0.6f, 0.75f, 0.3f};
-    lead.gain_db = -9.0f;
+    lead.gain_db = -3.0f;
     lead.delay_send = 0.3f;
     lead.reverb_send = 0.3f;
     const std::vector<std::string> sunrise = {
@@ -567,7 +567,7 @@ Score first_light()
     Channel& high = score.add_channel("lead octave", Instrument::synth);
     high.synth = lead.synth;
     high.synth.unison = 1;
-    high.gain_db = -17.0f;
+    high.gain_db = -6.0f;
     high.pan = 0.2f;
     high.delay_send = 0.35f;
     high.reverb_send = 0.35f;
@@ -575,28 +575,28 @@ Score first_light()
 
     Channel& bell = score.add_channel("bell", Instrument::bell);
     bell.bell = {4.0f, 1.2f, 0.4f, 2.5f, 0.8f};
-    bell.gain_db = -13.0f;
+    bell.gain_db = -10.5f;
     bell.pan = -0.15f;
     bell.delay_send = 0.4f;
     bell.reverb_send = 0.4f;
     tune(bell, score, {"G#5:4 B5:4 E6:8", "F#6:8 D#6:8", "E6:4 C#6:4 G#5:8", "A5:8 E6:8"}, 4, 0.7f);
     tune(bell, score, sunrise, 36, 0.75f, 12.0f);
 
-    Channel& kick = drum_channel(score, "kick", Drum::kick, -5.0f);
+    Channel& kick = drum_channel(score, "kick", Drum::kick, -7.5f);
     kick.drum_tune = 1.05f;
     drums(kick, score, "X...X...X...X...", 8, 19);
     drums(kick, score, "X...X...X...X...", 20, 36);
     drums(kick, score, "X...X...X...X...", 44, 58);
     humanise(kick, 0.04f, 51);
 
-    Channel& clap = drum_channel(score, "clap", Drum::clap, -11.0f);
+    Channel& clap = drum_channel(score, "clap", Drum::clap, 2.5f);
     clap.reverb_send = 0.3f;
     drums(clap, score, "....X.......X...", 12, 16);
     drums(clap, score, "....X.......X...", 20, 36);
     drums(clap, score, "....X.......X...", 44, 56);
     humanise(clap, 0.05f, 52);
 
-    Channel& hats = drum_channel(score, "closed hat", Drum::closed_hat, -18.0f);
+    Channel& hats = drum_channel(score, "closed hat", Drum::closed_hat, 1.5f);
     hats.pan = 0.2f;
     hats.swung = true;
     drums(hats, score, "x.o.x.o.x.o.x.o.", 8, 19);
@@ -604,7 +604,7 @@ Score first_light()
     drums(hats, score, "xoxoxoxoxoxoxoxo", 44, 58);
     humanise(hats, 0.12f, 53);
 
-    Channel& open_hat = drum_channel(score, "open hat", Drum::open_hat, -17.0f);
+    Channel& open_hat = drum_channel(score, "open hat", Drum::open_hat, -3.5f);
     open_hat.pan = -0.2f;
     drums(open_hat, score, "..o...o...o...o.", 4, 8);
     drums(open_hat, score, "..x...x...x...x.", 8, 19);
@@ -612,19 +612,19 @@ Score first_light()
     drums(open_hat, score, "..x...x...x...x.", 44, 58);
     humanise(open_hat, 0.08f, 54);
 
-    Channel& roll = drum_channel(score, "snare roll", Drum::snare, -10.0f);
+    Channel& roll = drum_channel(score, "snare roll", Drum::snare, -6.0f);
     roll.reverb_send = 0.3f;
     drums(roll, score, "x...x...x...x...x.x.x.x.x.x.x.x.", 16, 18, 0.7f);
     drums(roll, score, "xxxxxxxxxxxxxxxxXXXXXXXXXXXXXXXX", 18, 20);
     drums(roll, score, "x.x.x.x.x.x.x.x.xxxxxxxxXXXXXXXX", 42, 44, 0.8f);
     fade(roll, score, {{16, -14.0f}, {20, 0.0f}, {42, -10.0f}, {44, 0.0f}});
 
-    Channel& crash = drum_channel(score, "crash", Drum::crash, -15.0f);
+    Channel& crash = drum_channel(score, "crash", Drum::crash, -7.5f);
     crash.reverb_send = 0.3f;
     for (int bar : {8, 20, 28, 44, 52, 56}) hit(crash, score, bar, 0.8f);
 
     Channel& swell = score.add_channel("riser", Instrument::riser);
-    swell.gain_db = -13.0f;
+    swell.gain_db = -6.0f;
     swell.reverb_send = 0.3f;
     riser(swell, score, 6, 8, 0.5f);
     riser(swell, score, 16, 20, 0.9f);

@@ -46,6 +46,7 @@ void render_synth_note(StereoBuffer& out, size_t start, int gate_frames, float p
     Svf filter_left, filter_right;
     const float base_octaves = cutoff_shift + patch.key_tracking * (pitch - 60.0f) / 12.0f;
     const float lfo_phase = noise.next_unit();
+    const bool has_centre = patch.sub != 0.0f || patch.sine != 0.0f;  // sin() is the costliest call here
 
     for (size_t i = 0; i < length; ++i) {
         if (i % control_block == 0) {
@@ -70,9 +71,12 @@ void render_synth_note(StereoBuffer& out, size_t start, int gate_frames, float p
             right += s * right_gain[v];
         }
         // Sub and sine stay centred, so a bass keeps its weight in mono.
-        const float centre = (patch.sub * sub.sine() + patch.sine * fundamental.sine()) * 0.7071f;
-        sub.advance();
-        fundamental.advance();
+        float centre = 0.0f;
+        if (has_centre) {
+            centre = (patch.sub * sub.sine() + patch.sine * fundamental.sine()) * 0.7071f;
+            sub.advance();
+            fundamental.advance();
+        }
         filter_left.process(left * unison_gain + centre);
         filter_right.process(right * unison_gain + centre);
         const float level = envelope.next() * velocity;
@@ -240,16 +244,25 @@ std::vector<float> make_shaker(float decay)
     return hit;
 }
 
+// Rounds off the first few milliseconds of a hit: quiet parts pass unchanged
+// (slope 1 at zero), peaks are held under 1/drive. Noise drums have peaks
+// 25 dB over their body; uncut they would set the level of the whole mix.
+std::vector<float> tame_peaks(std::vector<float> hit, float drive)
+{
+    for (float& s : hit) s = std::tanh(drive * s) / drive;
+    return hit;
+}
+
 }  // namespace
 
 std::vector<float> make_drum(Drum drum, float tune, float decay)
 {
     switch (drum) {
     case Drum::kick: return make_kick(tune, decay);
-    case Drum::snare: return make_snare(tune, decay);
-    case Drum::clap: return make_clap(tune, decay);
-    case Drum::closed_hat: return make_metal(tune, 0.06f * decay, 0.1f * decay, 0x4a75, 0.5f);
-    case Drum::open_hat: return make_metal(tune, 0.45f * decay, 0.5f * decay, 0x0be4, 0.5f);
+    case Drum::snare: return tame_peaks(make_snare(tune, decay), 2.0f);
+    case Drum::clap: return tame_peaks(make_clap(tune, decay), 2.0f);
+    case Drum::closed_hat: return tame_peaks(make_metal(tune, 0.06f * decay, 0.1f * decay, 0x4a75, 0.5f), 1.5f);
+    case Drum::open_hat: return tame_peaks(make_metal(tune, 0.45f * decay, 0.5f * decay, 0x0be4, 0.5f), 1.5f);
     case Drum::shaker: return make_shaker(decay);
     case Drum::crash: return make_metal(tune * 0.8f, 2.2f * decay, 2.4f * decay, 0xc4a5, 0.8f);
     }
