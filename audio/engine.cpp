@@ -4,6 +4,7 @@
 #include "audio/playlist.h"
 #include "audio/spectrum.h"
 
+#include <cmath>
 #include <list>
 #include <vector>
 
@@ -229,14 +230,20 @@ void seek_fraction(float x) {
     dlib::auto_mutex lock(audio_lock);
     if (!is_playing())
         return;
+    const float target = static_cast<float>(current_track.total()) * x;
+    // A NaN or infinite target (a NaN from the scale, a broken length) would
+    // reach the library's seconds-to-samples conversion, which is undefined.
+    if (!std::isfinite(target))
+        return;
     begin_fade_out(Seek);
-    seek_target = static_cast<float>(current_track.total()) * x;
+    seek_target = target;
 }
 
 float position_fraction() {
     dlib::auto_mutex lock(audio_lock);
     const float total = static_cast<float>(current_track.total());
-    if (total == 0)
+    // The library reports errors as negative lengths: no position then.
+    if (!(total > 0) || !std::isfinite(total))
         return 0;
     if (seek_target != 0)
         return seek_target / total;

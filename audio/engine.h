@@ -52,10 +52,11 @@ void pause_playback();
 // While playing: fade out, then step. Otherwise the selection moves at once.
 void next_track();
 void previous_track();
-// While playing: fade out, jump to x times the track's length, fade in.
+// While playing: fade out, jump to x times the track's length, fade in. A
+// target that is not a finite number is ignored.
 void seek_fraction(float x);
 // Play position as a fraction of the track (the pending seek target during a
-// seek's fade-out); 0 without a track. Not clamped.
+// seek's fade-out); 0 without a track or a valid length. Not clamped.
 float position_fraction();
 // Tags, length and playlist index of the open track; index -1 when none.
 TrackInfo& current_track_info(TrackInfo& out);

@@ -3,6 +3,7 @@
 #include "audio/diagnostics.h"
 #include "gfx/misc.h"
 
+#include <cmath>
 #include <cstring>
 
 Vorbis::Vorbis() : opened(false), bitstream(0), info(nullptr), file() {}
@@ -73,7 +74,9 @@ double Vorbis::total() {
 }
 
 void Vorbis::seek(double seconds) {
-    if (opened)
+    // The library turns seconds into a sample count unchecked; NaN or
+    // infinity would make that conversion undefined.
+    if (opened && std::isfinite(seconds))
         ov_time_seek_lap(&file, seconds);
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <dirent.h>
 
@@ -587,6 +588,37 @@ TEST_F(Engine, handlers_run_on_threads_that_are_all_reclaimed) {
     finish();
     EXPECT_EQ(tracks_changed.load(), 2000);
     EXPECT_EQ(thread_count(), baseline);
+}
+
+TEST_F(Engine, a_seek_to_no_number_is_ignored) {
+    add_track("a.ogg", 44100);
+    play();
+    callback();
+    seek_fraction(std::nanf(""));
+    seek_fraction(INFINITY);
+    dlib::auto_mutex lock(audio_lock);
+    EXPECT_EQ(fade_step, 0.0f);
+    EXPECT_EQ(seek_target, 0.0f);
+    EXPECT_EQ(pending_action, Pause);
+}
+
+TEST(engine_device, a_missing_device_prints_a_zero_buffer_size_and_retries_on_the_next_start) {
+    setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+    SDL_Init(0);
+    TempFolder folder;
+    playlist = {folder / "a.ogg"};
+    OggSpec spec;
+    ASSERT_TRUE(write_ogg(playlist[0], spec));
+    CaptureStdout();
+    start_playback();
+    start_playback();
+    EXPECT_EQ(GetCapturedStdout(),
+              "buffer size: 0 (0 ms)\ncan't open audio device\n"
+              "buffer size: 0 (0 ms)\ncan't open audio device\n");
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
+    EXPECT_FALSE(current_track.is_open());
+    audio_shutdown();
+    SDL_Quit();
 }
 
 // SDL's own audio thread runs the callback (disk driver into /dev/null, no
