@@ -13,8 +13,8 @@ const Uint32 backdrop = argb(255, 0, 0, 40);
 
 Uint32 frame_colour(int i) { return argb(255, 100 + i, 200, 0); }
 
-// No data file where the tests run: every frame comes up empty, and the test
-// hands each one a 4 x 4 picture of its own colour.
+// Each frame gets a 4 x 4 picture of its own colour, whatever the data file
+// in the working directory gave it.
 class Spectrum : public ::testing::Test {
 protected:
     void SetUp() override
@@ -23,9 +23,9 @@ protected:
         background.picture().fill(0, 0, 40);
         canvas.create_surface(640, 400);
         canvas.fill(77, 77, 77);
+        spectrum.frames = std::vector<Graphics>(QuorrelSpectrum::band_count);
         for (int i = 0; i < QuorrelSpectrum::band_count; ++i) {
             pictures.push_back(make_surface(4, 4, frame_colour(i)));
-            ASSERT_EQ(spectrum.frames[i].surface, nullptr);
             spectrum.frames[i].set_surface(pictures.back().get());
         }
     }
@@ -115,6 +115,7 @@ TEST(QuorrelSpectrumOrder, later_frame_restores_the_background_over_the_earlier_
     Graphics canvas;
     canvas.create_surface(640, 400);
     QuorrelSpectrum spectrum(&background);
+    spectrum.frames = std::vector<Graphics>(QuorrelSpectrum::band_count);
     // 12 x 12: frame 1 at (514, 380) reaches into frame 0 at (522, 390).
     SurfacePtr big0 = make_surface(12, 12, frame_colour(0));
     SurfacePtr big1 = make_surface(12, 12, frame_colour(1));

@@ -8,7 +8,7 @@
 
 namespace {
 
-const Uint32 sky = argb(0x30, 50, 60, 70);
+const Uint32 sky = argb(0x50, 50, 60, 70);  // alpha bits shared with 199: OR is not a sum
 
 class StarField : public ::testing::Test {
 protected:
@@ -99,8 +99,8 @@ TEST_F(StarField, blend_scales_the_star_alpha_by_the_level_and_ors_the_backgroun
     stars.phase_b = 76;  // level 254: the second slot's blend stays
     stars.draw(canvas);
     // t = 200 * 254 / 255 = 199; red 50 + 199 * 200 / 255 = 206;
-    // green 60 + 199 * -50 / 255 = 21; blue 70 + 199 * 30 / 255 = 93; alpha 0x30 | 199.
-    EXPECT_EQ(pixel_at(canvas.surface, 3, 2), argb(0x30 | 199, 206, 21, 93));
+    // green 60 + 199 * -50 / 255 = 21; blue 70 + 199 * 30 / 255 = 93; alpha 0x50 | 199.
+    EXPECT_EQ(pixel_at(canvas.surface, 3, 2), argb(0x50 | 199, 206, 21, 93));
     EXPECT_EQ(pixel_at(canvas.surface, 4, 2), 0u);  // nothing but star pixels is written
 }
 
