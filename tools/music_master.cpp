@@ -79,10 +79,13 @@ void master_track(StereoBuffer& buffer, float target_rms_db, float ceiling_db)
         buffer.right[i] = dc_right.highpass(buffer.right[i]);
     }
     const float ceiling = db_to_gain(ceiling_db);
-    // Limiting takes a little loudness away; a second pass makes up for it
-    // with the limiter's own loss measured.
-    for (int pass = 0; pass < 2; ++pass) {
-        const float gain = db_to_gain(target_rms_db - measure(buffer).rms_db);
+    // Limiting takes some loudness away; each further pass makes up for the
+    // loss the last one measured. Music converges in two or three passes; a
+    // signal that is mostly peaks stops at the last pass, short of the target.
+    for (int pass = 0; pass < 8; ++pass) {
+        const float missing_db = target_rms_db - measure(buffer).rms_db;
+        if (pass > 0 && std::fabs(missing_db) < 0.02f) break;
+        const float gain = db_to_gain(missing_db);
         for (size_t i = 0; i < buffer.frames(); ++i) {
             buffer.left[i] *= gain;
             buffer.right[i] *= gain;

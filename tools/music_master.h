@@ -15,7 +15,8 @@ struct Levels {
 
 Levels measure(const StereoBuffer& buffer);
 
-// Scales to target_rms_db, then limits so no sample exceeds ceiling_db.
+// Scales to target_rms_db and limits so no sample exceeds ceiling_db,
+// repeating both until the limited result is at the target.
 void master_track(StereoBuffer& buffer, float target_rms_db, float ceiling_db);
 
 // Multiplies each frame by the gain that keeps it under ceiling (linear). The
