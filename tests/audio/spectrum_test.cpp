@@ -138,6 +138,63 @@ TEST(fixed_point, fixed_fft_follows_the_scaled_dft) {
     EXPECT_NEAR(re[77], 1500, 6);
 }
 
+// The transform as a plain loop: twiddle by twiddle, butterflies strided
+// through the block. The fast grouping must give the same bits.
+static void plain_fft(std::int16_t* re, std::int16_t* im, int m) {
+    auto low16 = [](std::int32_t v) { return std::int16_t(std::uint16_t(v)); };
+    const int n = 1 << m;
+    int mr = 0;
+    for (int i = 1; i < n; ++i) {
+        int l = n;
+        do
+            l >>= 1;
+        while (mr + l > n - 1);
+        mr = (mr & (l - 1)) + l;
+        if (mr > i) {
+            std::swap(re[i], re[mr]);
+            std::swap(im[i], im[mr]);
+        }
+    }
+    for (int l = 1, k = 9; l < n; l *= 2, --k) {
+        for (int q = 0; q < l; ++q) {
+            const int j = q << k;
+            const std::int16_t wr = std::int16_t(sine_table[j + 256] >> 1);
+            const std::int16_t wi = std::int16_t(std::int16_t(-sine_table[j]) >> 1);
+            for (int i = q; i < n; i += 2 * l) {
+                const int t = i + l;
+                const std::int32_t tr = fixed_mul(wr, re[t]) - fixed_mul(wi, im[t]);
+                const std::int32_t ti = fixed_mul(wr, im[t]) + fixed_mul(wi, re[t]);
+                const std::int32_t qr = re[i] >> 1, qi = im[i] >> 1;
+                re[t] = low16(qr - tr);
+                im[t] = low16(qi - ti);
+                re[i] = low16(qr + tr);
+                im[i] = low16(qi + ti);
+            }
+        }
+    }
+}
+
+TEST(fixed_point, fixed_fft_gives_the_bits_of_the_plain_loop_for_every_size) {
+    std::uint32_t seed = 99;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u, std::int16_t(seed >> 16); };
+    for (int trial = 0; trial < 66; ++trial) {
+        const int m = trial % 11;
+        std::vector<std::int16_t> re(1024), im(1024);
+        for (int i = 0; i < 1024; ++i) {
+            switch (trial / 11 % 3) {
+            case 0: re[i] = next(); im[i] = next(); break;                    // full range
+            case 1: re[i] = next() < 0 ? -32768 : 32767; im[i] = 0; break;    // wrapping stores
+            default: re[i] = std::int16_t(next() % 300); im[i] = 0; break;    // quiet audio
+            }
+        }
+        std::vector<std::int16_t> plain_re = re, plain_im = im;
+        ASSERT_EQ(fixed_fft(re.data(), im.data(), m), 0);
+        plain_fft(plain_re.data(), plain_im.data(), m);
+        ASSERT_EQ(re, plain_re) << "m = " << m << ", trial " << trial;
+        ASSERT_EQ(im, plain_im) << "m = " << m << ", trial " << trial;
+    }
+}
+
 TEST(fixed_point, fixed_fft_refuses_more_than_1024_points) {
     std::vector<std::int16_t> re(2048, 7), im(2048, 0);
     EXPECT_EQ(fixed_fft(re.data(), im.data(), 11), -1);
