@@ -15,7 +15,7 @@ Vorbis current_track;
 dlib::mutex audio_lock;
 float gain = 1.0f;
 float fade_step = 0;
-FadeAction pending_action = Pause;
+FadeAction pending_action = FadeAction::Pause;
 float seek_target = 0;
 bool paused = false;
 
@@ -96,21 +96,21 @@ void begin_fade_out(FadeAction action) {
 // The fade-out has reached zero: carry out what was asked last.
 void finish_fade_out() {
     switch (pending_action) {
-    case Pause:
+    case FadeAction::Pause:
         paused = true;  // gain stays 0 and the step negative until a start
         break;
-    case Previous:
+    case FadeAction::Previous:
         change_track(-1);
         break;
-    case Next:
+    case FadeAction::Next:
         change_track(+1);
         break;
-    case Seek:
+    case FadeAction::Seek:
         current_track.seek(seek_target);
-        pending_action = None;
+        pending_action = FadeAction::None;
         fade_step = FADE_INCREMENT;  // gain stays 0: the next buffer fades in
         break;
-    case None:
+    case FadeAction::None:
         break;
     }
     // A seek replaced by another request is dropped here too.
@@ -207,13 +207,13 @@ void pause_playback() {
     if (!is_playing())
         return;
     dlib::auto_mutex lock(audio_lock);
-    begin_fade_out(Pause);
+    begin_fade_out(FadeAction::Pause);
 }
 
 void next_track() {
     dlib::auto_mutex lock(audio_lock);
     if (is_playing())
-        begin_fade_out(Next);
+        begin_fade_out(FadeAction::Next);
     else
         change_track(+1);
 }
@@ -221,7 +221,7 @@ void next_track() {
 void previous_track() {
     dlib::auto_mutex lock(audio_lock);
     if (is_playing())
-        begin_fade_out(Previous);
+        begin_fade_out(FadeAction::Previous);
     else
         change_track(-1);
 }
@@ -235,7 +235,7 @@ void seek_fraction(float x) {
     // reach the library's seconds-to-samples conversion, which is undefined.
     if (!std::isfinite(target))
         return;
-    begin_fade_out(Seek);
+    begin_fade_out(FadeAction::Seek);
     seek_target = target;
 }
 
@@ -364,7 +364,7 @@ void rewind_engine_for_tests() {
     current_index = 0;
     change_track(0);
     paused = false;
-    pending_action = Pause;
+    pending_action = FadeAction::Pause;
     spectrum_state = Wanted;
     block_fill = 0;
     mono_block.fill(0);

@@ -9,8 +9,9 @@
 // spectrum buffers. Lock order: the screen lock, then audio_lock. SDL holds
 // its own device lock around the callback, which takes audio_lock; so outside
 // the callback nothing calls SDL_OpenAudio, SDL_PauseAudio, SDL_CloseAudio or
-// SDL_LockAudio while holding audio_lock. Nothing takes another lock or joins
-// a running thread under it, and no handler ever runs under it.
+// SDL_LockAudio while holding audio_lock. Under it nothing takes another lock
+// (but the notification list's own leaf lock) or joins a running thread, and
+// no handler ever runs.
 #pragma once
 
 #include "audio/vorbis.h"
@@ -30,7 +31,9 @@ struct TrackInfo {
     std::int32_t index = -1;  // playlist position; -1 when no track is open
 };
 
-enum FadeAction : int { Pause = 0, Previous = 1, Next = 2, Seek = 3, None = 4 };
+// What a fade-out carries out when it reaches zero. Scoped: None and Pause
+// are too common to leave in the global namespace (X11 defines None).
+enum class FadeAction : int { Pause = 0, Previous = 1, Next = 2, Seek = 3, None = 4 };
 
 // The float nearest 1/14700 (bit pattern 0x388ea9d5): a ramp between 0 and 1
 // lasts 14700 sample frames, a third of a second at 44100 Hz (14702 frames

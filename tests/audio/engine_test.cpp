@@ -158,7 +158,7 @@ TEST(fade, a_fade_out_keeps_the_gain_in_range_for_14702_frames) {
     dlib::auto_mutex lock(audio_lock);
     gain = 1.0f;
     fade_step = -FADE_INCREMENT;
-    pending_action = None;
+    pending_action = FadeAction::None;
     apply_fade(reinterpret_cast<Uint8*>(output.data()), int(output.size() * 2));
     // Frame 0 is played at 1.0 and frame 1 at 1 - step: the gain is applied before its increment.
     EXPECT_EQ(output[0], 30000);
@@ -236,7 +236,7 @@ TEST_F(Engine, pause_fades_out_over_14702_frames_then_stops_the_device) {
     pause_playback();
     {
         dlib::auto_mutex lock(audio_lock);
-        EXPECT_EQ(pending_action, Pause);
+        EXPECT_EQ(pending_action, FadeAction::Pause);
         EXPECT_EQ(fade_step, -FADE_INCREMENT);
     }
     std::vector<Sint16> played;
@@ -320,13 +320,13 @@ TEST_F(Engine, a_seek_shows_its_target_while_fading_then_fades_in_there) {
     EXPECT_EQ(position_fraction(), 0.5f);
     {
         dlib::auto_mutex lock(audio_lock);
-        EXPECT_EQ(pending_action, Seek);
+        EXPECT_EQ(pending_action, FadeAction::Seek);
         EXPECT_EQ(seek_target, 1.5f);
     }
     EXPECT_EQ(run_fade_out(), 15);
     {
         dlib::auto_mutex lock(audio_lock);
-        EXPECT_EQ(pending_action, None);
+        EXPECT_EQ(pending_action, FadeAction::None);
         EXPECT_EQ(seek_target, 0.0f);
         EXPECT_EQ(gain, 0.0f);
         EXPECT_EQ(fade_step, FADE_INCREMENT);
@@ -578,7 +578,7 @@ TEST_F(Engine, transport_while_stopped_changes_only_what_it_should) {
         dlib::auto_mutex lock(audio_lock);
         EXPECT_EQ(fade_step, 0.0f);
         EXPECT_EQ(seek_target, 0.0f);
-        EXPECT_EQ(pending_action, Pause);
+        EXPECT_EQ(pending_action, FadeAction::Pause);
     }
     previous_track();
     dlib::auto_mutex lock(audio_lock);
@@ -606,7 +606,7 @@ TEST_F(Engine, a_seek_to_no_number_is_ignored) {
     dlib::auto_mutex lock(audio_lock);
     EXPECT_EQ(fade_step, 0.0f);
     EXPECT_EQ(seek_target, 0.0f);
-    EXPECT_EQ(pending_action, Pause);
+    EXPECT_EQ(pending_action, FadeAction::Pause);
 }
 
 TEST(engine_device, a_missing_device_prints_a_zero_buffer_size_and_retries_on_the_next_start) {
