@@ -40,11 +40,15 @@ void Scroller2::render()
 {
     int height = font ? font->line_height() : 0;
     std::string_view shown = text;
-    rendered_width = font ? font->text_width(shown) : 0;
+    // Every glyph of a font is at least 1 px wide (or, with no glyphs, all
+    // are 0), so a text longer than this many bytes never fits: measuring the
+    // head alone keeps a 1 MB comment as cheap as a short one.
+    std::string_view head = shown.substr(0, max_picture_width + 1);
+    rendered_width = font ? font->text_width(head) : 0;
     if (rendered_width > max_picture_width) {
         // A wider picture cannot exist: keep the words that fit. The scroller
         // draws newlines as blanks, so they must not end the prefix early.
-        std::string flat = text.substr(0, std::min<std::size_t>(text.size(), max_picture_width + 1));
+        std::string flat(head);
         std::replace(flat.begin(), flat.end(), '\n', ' ');
         std::size_t length = font->fit_line(flat, max_picture_width);
         // Cut inside a word, the line ends after the glyph that reached the

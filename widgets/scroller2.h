@@ -29,8 +29,6 @@ public:
     // scroller is drawn every tick.
     void draw(Graphics& target) override;
 
-    const std::string& get_text() const { return text; }
-
     const Font* font;
     float speed;       // pixels per tick, negative to the left
     float offset;      // x of the text's left edge from rect.x
