@@ -10,7 +10,8 @@ Levels measure(const StereoBuffer& buffer)
     double sum = 0.0;
     for (size_t i = 0; i < buffer.frames(); ++i) {
         peak = std::max({peak, std::fabs(buffer.left[i]), std::fabs(buffer.right[i])});
-        sum += static_cast<double>(buffer.left[i]) * buffer.left[i] + static_cast<double>(buffer.right[i]) * buffer.right[i];
+        const double left = buffer.left[i], right = buffer.right[i];
+        sum += left * left + right * right;
     }
     const double count = std::max<double>(1.0, 2.0 * buffer.frames());
     return {gain_to_db(peak), gain_to_db(static_cast<float>(std::sqrt(sum / count)))};

@@ -125,7 +125,8 @@ StereoBuffer render_score(const Score& score, std::vector<float>* channel_rms_db
             delay_send.right[i] += right * channel.delay_send;
         }
         if (channel_rms_db)
-            channel_rms_db->push_back(gain_to_db(static_cast<float>(std::sqrt(energy / (2.0 * std::max<size_t>(frames, 1))))));
+            channel_rms_db->push_back(
+                gain_to_db(static_cast<float>(std::sqrt(energy / (2.0 * std::max<size_t>(frames, 1))))));
     }
 
     DelaySettings delay;

@@ -73,7 +73,8 @@ Token parse_token(const std::string& token)
     }
     if (head == "r") {
         parsed.rest = true;
-    } else if (!head.empty() && (head[0] == '+' || head[0] == '-' || std::isdigit(static_cast<unsigned char>(head[0])))) {
+    } else if (!head.empty()
+               && (head[0] == '+' || head[0] == '-' || std::isdigit(static_cast<unsigned char>(head[0])))) {
         size_t used = 0;
         try {
             parsed.pitch = static_cast<float>(std::stoi(head, &used));

@@ -6,7 +6,7 @@
 
 namespace music {
 
-const char* const composer = "Nyx Arden";
+const char* const composer = "Ottilie Marsh";
 
 namespace {
 
@@ -20,8 +20,10 @@ void tune(Channel& channel, const Score& score, const std::vector<std::string>& 
 {
     for (size_t b = 0; b < bars.size(); ++b) {
         if (phrase_sixteenths(bars[b]) != score.beats_per_bar * 4)
-            throw std::logic_error(score.title + ": bar \"" + bars[b] + "\" of " + channel.name + " has the wrong length");
-        channel.add(transpose(parse_phrase(bars[b], score.beat_of_bar(first_bar + static_cast<int>(b)), velocity), semitones));
+            throw std::logic_error(score.title + ": bar \"" + bars[b] + "\" of " + channel.name
+                                   + " has the wrong length");
+        const double beat = score.beat_of_bar(first_bar + static_cast<int>(b));
+        channel.add(transpose(parse_phrase(bars[b], beat, velocity), semitones));
     }
 }
 
@@ -130,7 +132,8 @@ void sweep(Channel& channel, const Score& score, int from_bar, int to_bar, float
 void humanise(Channel& channel, float amount, uint32_t seed)
 {
     Noise noise(seed);
-    for (Note& note : channel.notes) note.velocity = std::clamp(note.velocity * (1.0f + amount * noise.next()), 0.0f, 1.0f);
+    for (Note& note : channel.notes)
+        note.velocity = std::clamp(note.velocity * (1.0f + amount * noise.next()), 0.0f, 1.0f);
 }
 
 void fade(Channel& channel, const Score& score, std::vector<std::pair<double, float>> bars_and_db)
@@ -162,10 +165,11 @@ Score quiet_orbit()
     score.delay_beats = 0.75;
     score.delay_feedback = 0.45f;
     score.comment =
-        "You are listening to Quiet Orbit, a slow drift around a sleeping planet: soft pads, a glassy bell "
-        "melody and long echoes that let every note hang in the dark. Turn the lights down and let it float. "
-        "Warm greetings to everyone who still listens to music disks at night! Every sound here was "
-        "synthesised note by note in plain C++ and encoded with libvorbis. Music by Nyx Arden.";
+        "Welcome to Vellumbra, a music disk from Lumen Quill. You are listening to Quiet Orbit, a slow drift "
+        "around a sleeping planet: soft pads, a glassy bell melody and long echoes that let every note hang in "
+        "the dark. Turn the lights down and let it float. Warm greetings to everyone who still listens to music "
+        "disks at night! Every sound here was synthesised note by note in plain C++ and encoded with libvorbis. "
+        "Music by Ottilie Marsh.";
 
     const Progression home = {"D3 A3 C4 E4 F4", "Bb2 F3 A3 D4", "F3 A3 C4 E4", "C3 G3 D4 E4"};
     const Progression away = {"G2 D3 Bb3 F4 A4", "D3 A3 D4 F4", "Bb2 F3 A3 D4", "A2 E3 A3 C#4 E4"};
@@ -195,7 +199,7 @@ Score quiet_orbit()
     fade(pad, score, {{0, -24.0f}, {4, 0.0f}});
 
     Channel& bell = score.add_channel("bell", Instrument::bell);
-    bell.bell = {3.0f, 1.6f, 0.5f, 3.5f, 1.2f};
+    bell.bell = {3.0f, 0.8f, 0.5f, 3.5f, 1.2f};
     bell.gain_db = -6.0f;
     bell.pan = 0.1f;
     bell.reverb_send = 0.5f;
@@ -288,7 +292,8 @@ Score vellumbra_signal()
         "This is Vellumbra Signal, a pulse picked up from somewhere past the last lighthouse of the night. "
         "It starts as a lonely arpeggio, the drums and the bass lock in, and the lead carries the message home. "
         "Greetings to all the coders, pixel artists and musicians out there, keep the scene alive! "
-        "Synthesised from scratch in C++, mixed with a homemade reverb and packed with libvorbis. Nyx Arden.";
+        "Synthesised from scratch in C++, mixed with a homemade reverb and packed with libvorbis. "
+        "Signed, Ottilie Marsh.";
 
     const Progression main = {"F#3 A3 C#4 E4", "D3 A3 C#4 F#4", "B2 F#3 A3 D4", "C#3 G#3 B3 E4",
                               "F#3 A3 C#4 E4", "D3 A3 C#4 F#4", "B2 F#3 A3 D4", "C#3 G#3 B3 E#4"};
@@ -459,7 +464,7 @@ Score first_light()
         "First Light closes the disk: the night is almost over and the sky turns pale over the horizon. "
         "Bright chords, a bouncing bass and a lead that climbs towards the sunrise. Thank you for listening "
         "all the way to the end, and hello to every friend who ever shared a tune with us! Made with a tiny "
-        "homemade synthesiser in C++ and libvorbis. See you next time, Nyx Arden.";
+        "homemade synthesiser in C++ and libvorbis. See you next time, Ottilie Marsh.";
 
     const Progression main = {"E3 B3 F#4 G#4", "B2 F#3 C#4 D#4", "C#3 G#3 B3 E4", "A2 E3 B3 C#4"};
     const Progression lift = {"A2 E3 B3 C#4", "A2 E3 B3 C#4", "B2 F#3 C#4 D#4", "B2 F#3 B3 D#4"};
@@ -574,7 +579,7 @@ Score first_light()
     tune(high, score, sunrise, 44, 0.8f, 12.0f);
 
     Channel& bell = score.add_channel("bell", Instrument::bell);
-    bell.bell = {4.0f, 1.2f, 0.4f, 2.5f, 0.8f};
+    bell.bell = {4.0f, 0.6f, 0.4f, 2.5f, 0.8f};
     bell.gain_db = -10.5f;
     bell.pan = -0.15f;
     bell.delay_send = 0.4f;

