@@ -160,7 +160,7 @@ std::vector<float> make_kick(float tune, float decay)
         const float body = std::sin(2.0f * pi * phase) * std::exp(-t / (0.22f * decay));
         const float click = click_filter.lowpass(noise.next()) * std::exp(-t / 0.004f);
         const float attack = std::min(1.0f, t / 0.0008f);
-        hit[i] = soft_clip(1.6f * (body + 0.5f * click) * attack) / soft_clip(1.6f);
+        hit[i] = soft_clip(1.6f * (body + 0.5f * click) * attack);
     }
     return hit;
 }
@@ -201,7 +201,8 @@ std::vector<float> make_clap(float tune, float decay)
             if (t >= b) level = std::max(level, std::exp(-(t - b) / 0.005f));
         if (t >= bursts[3]) level = std::max(level, 0.55f * std::exp(-(t - bursts[3]) / (0.07f * decay)));
         filter.process(noise.next());
-        hit[i] = filter.band * level * 2.2f;
+        const float attack = std::min(1.0f, t / 0.0003f);
+        hit[i] = filter.band * level * attack * 2.2f;
     }
     return hit;
 }
@@ -269,7 +270,7 @@ std::vector<float> make_drum(Drum drum, float tune, float decay)
     case Drum::closed_hat: return tame_peaks(make_metal(tune, 0.06f * decay, 0.1f * decay, 0x4a75, 0.5f), 1.5f);
     case Drum::open_hat: return tame_peaks(make_metal(tune, 0.45f * decay, 0.5f * decay, 0x0be4, 0.5f), 1.5f);
     case Drum::shaker: return make_shaker(decay);
-    case Drum::crash: return make_metal(tune * 0.8f, 2.2f * decay, 2.4f * decay, 0xc4a5, 0.8f);
+    case Drum::crash: return tame_peaks(make_metal(tune * 0.8f, 2.2f * decay, 2.4f * decay, 0xc4a5, 0.8f), 1.2f);
     }
     return {};
 }
