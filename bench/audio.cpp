@@ -193,7 +193,8 @@ void fft_fftwf_real_1024(benchmark::State& state) {
 }
 BENCHMARK(fft_fftwf_real_1024)->Unit(benchmark::kMicrosecond);
 
-// Keeps each benchmark's median real time per iteration, in microseconds.
+// Keeps each benchmark's median real and CPU time per iteration, in
+// microseconds; on a shared machine the CPU time is the steadier figure.
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -203,11 +204,14 @@ public:
                 continue;
             const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
             const bool single = run.run_type == Run::RT_Iteration;
-            if (median || (single && !medians.count(run.run_name.function_name)))
+            if (median || (single && !medians.count(run.run_name.function_name))) {
                 medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+                cpu_medians[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            }
         }
     }
     std::map<std::string, double> medians;
+    std::map<std::string, double> cpu_medians;
 };
 
 }  // namespace
@@ -216,16 +220,20 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& m = reporter.medians;
-    std::printf("\nper 1024-frame buffer (%.1f ms of sound), median:\n", buffer_ms);
-    for (const char* name : {"callback_whole", "callback_decode", "callback_fade", "callback_capture"})
-        if (m.count(name))
-            std::printf("  %-18s %8.2f us  %6.3f %% of a buffer\n", name, m[name], 100 * m[name] / (1000 * buffer_ms));
-    if (m.count("fft_fixed_1024") && m.count("fft_fftwf_complex_1024") && m.count("fft_fftwf_real_1024")) {
-        std::printf("fixed_fft 1024: %.2f us; fftwf complex %.2f us (ratio %.2f); fftwf real %.2f us (ratio %.2f)\n",
-                    m["fft_fixed_1024"], m["fft_fftwf_complex_1024"],
-                    m["fft_fixed_1024"] / m["fft_fftwf_complex_1024"], m["fft_fftwf_real_1024"],
-                    m["fft_fixed_1024"] / m["fft_fftwf_real_1024"]);
+    for (auto* times : {&reporter.medians, &reporter.cpu_medians}) {
+        auto& m = *times;
+        const char* kind = times == &reporter.medians ? "real" : "cpu";
+        std::printf("\nper 1024-frame buffer (%.1f ms of sound), median %s time:\n", buffer_ms, kind);
+        for (const char* name : {"callback_whole", "callback_decode", "callback_fade", "callback_capture"})
+            if (m.count(name))
+                std::printf("  %-18s %8.2f us  %6.3f %% of a buffer\n", name, m[name],
+                            100 * m[name] / (1000 * buffer_ms));
+        if (m.count("fft_fixed_1024") && m.count("fft_fftwf_complex_1024") && m.count("fft_fftwf_real_1024"))
+            std::printf("fixed_fft 1024: %.2f us; fftwf complex %.2f us (ratio %.2f); "
+                        "fftwf real %.2f us (ratio %.2f)\n",
+                        m["fft_fixed_1024"], m["fft_fftwf_complex_1024"],
+                        m["fft_fixed_1024"] / m["fft_fftwf_complex_1024"], m["fft_fftwf_real_1024"],
+                        m["fft_fixed_1024"] / m["fft_fftwf_real_1024"]);
     }
     benchmark::Shutdown();
     return 0;

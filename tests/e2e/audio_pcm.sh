@@ -3,6 +3,9 @@
 # disk audio driver, and checks the recorded PCM against their decode: each
 # track starts on a buffer boundary, the rest of the buffer where a track ends
 # is silent, and after the last track there is only silence (no repeat).
+# Beside them the music folder holds a FIFO and a link to /dev/zero named
+# like tracks, sorted first: opening either would hang or fail, so the
+# program must pass them over.
 # Usage: sh audio_pcm.sh <disk_dir> <build_dir>
 set -eu
 disk=$(cd "$1" && pwd)
@@ -21,6 +24,8 @@ mkdir "$work/music" "$work/reference"
 DISKPLAYER_E2E_MUSIC="$work/music" DISKPLAYER_E2E_REFERENCE="$work/reference" \
     "$build/tests/test_audio" --gtest_filter='e2e_tracks.*' >"$work/generate.log" 2>&1 || {
     cat "$work/generate.log"; echo "FAIL: could not generate the tracks"; exit 1; }
+mkfifo "$work/music/00 fifo.ogg"
+ln -s /dev/zero "$work/music/00 zero.oga"
 
 # The disk driver writes a buffer, sleeps the delay, and keeps writing silence
 # while the device is paused; 2 ms per 1024-frame buffer plays about ten
@@ -53,7 +58,7 @@ while start + B <= len(data) and data[start:start + B] == zero:
 if start + len(expected) + tail_needed * B > len(data):
     if final:
         print("FAIL: only %d bytes recorded, %d of them leading silence; expected %d + silence"
-              % (len(data), start, len(expected)))
+              " (stuck on the FIFO?)" % (len(data), start, len(expected)))
         sys.exit(1)
     sys.exit(2)                            # not finished yet
 played = data[start:start + len(expected)]
