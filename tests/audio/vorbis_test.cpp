@@ -244,3 +244,21 @@ TEST(vorbis, tags_of_any_size_and_bytes_are_passed_on_unchanged) {
     EXPECT_EQ(artist, odd_artist);
     EXPECT_EQ(title, "\xc3\x96l");
 }
+
+TEST(vorbis, each_tag_prefix_is_accepted_in_lower_upper_and_mixed_case) {
+    TempFolder folder;
+    const std::string prefixes[] = {"title=", "TITLE=", "TiTlE=", "artist=", "ARTIST=", "aRtIsT=",
+                                    "comment=", "COMMENT=", "CoMmEnT="};
+    int n = 0;
+    for (const std::string& prefix : prefixes) {
+        const std::string path = write_track(folder, std::to_string(n++) + ".ogg", with_tags({prefix + "value"}));
+        Vorbis track;
+        ASSERT_TRUE(track.open(path));
+        std::string artist, title, comment;
+        track.read_tags(artist, title, comment);
+        const char first = char(std::tolower(prefix[0]));
+        EXPECT_EQ(title, first == 't' ? "value" : "") << prefix;
+        EXPECT_EQ(artist, first == 'a' ? "value" : "") << prefix;
+        EXPECT_EQ(comment, first == 'c' ? "value" : "") << prefix;
+    }
+}
