@@ -18,19 +18,39 @@
 
 namespace {
 
-// Every track is brought to this loudness, so the disk plays at one volume;
-// the ceiling leaves the decoder room for the codec's small overshoots.
+// Every track is brought to this loudness, so the disk plays at one volume,
+// with its decoded peaks at about peak_db.
 constexpr float target_rms_db = -16.0f;
-constexpr float ceiling_db = -2.0f;
+constexpr float peak_db = -1.0f;
+constexpr float peak_tolerance_db = 0.25f;
+constexpr int encoding_attempts = 4;
 constexpr float vorbis_quality = 0.4f;
+
+// Levels and encodes the mix into path. The codec rebuilds transients with
+// overshoots of up to 2 dB, so the decoded peak is measured, and when it
+// comes out too high the limiter's ceiling is lowered by the excess and the
+// track encoded again; the loudness stays at the target throughout.
+bool release(const music::StereoBuffer& mix, const std::string& path, const music::Tags& tags,
+             music::Levels& released, float& decoded_db)
+{
+    float ceiling_db = peak_db;
+    for (int attempt = 0; attempt < encoding_attempts; ++attempt) {
+        music::StereoBuffer levelled = mix;
+        music::master_track(levelled, target_rms_db, ceiling_db);
+        released = music::measure(levelled);
+        if (!music::write_ogg(path, levelled, tags, vorbis_quality)) return false;
+        decoded_db = music::decoded_peak_db(path);
+        if (decoded_db <= peak_db + peak_tolerance_db) break;
+        ceiling_db -= decoded_db - peak_db;
+    }
+    return true;
+}
 
 bool make_track(const std::string& folder, int position, const music::Score& score, bool show_levels)
 {
     std::vector<float> channel_levels;
-    music::StereoBuffer mix = music::render_score(score, show_levels ? &channel_levels : nullptr);
+    const music::StereoBuffer mix = music::render_score(score, show_levels ? &channel_levels : nullptr);
     const music::Levels raw = music::measure(mix);
-    music::master_track(mix, target_rms_db, ceiling_db);
-    const music::Levels final = music::measure(mix);
 
     const std::string name = music::track_file_name(position, score);
     const std::string path = folder + "/" + name;
@@ -38,15 +58,17 @@ bool make_track(const std::string& folder, int position, const music::Score& sco
     // never leaves a truncated track that looks finished.
     const std::string partial = path + ".part";
     const music::Tags tags = {{"ARTIST", music::composer}, {"TITLE", score.title}, {"COMMENT", score.comment}};
-    if (!music::write_ogg(partial, mix, tags, vorbis_quality)) return false;
+    music::Levels released{};
+    float decoded_db = 0.0f;
+    if (!release(mix, partial, tags, released, decoded_db)) return false;
     if (std::rename(partial.c_str(), path.c_str()) != 0) {
         std::fprintf(stderr, "make_music: cannot rename %s\n", partial.c_str());
         std::remove(partial.c_str());
         return false;
     }
-    std::printf("%s: %.1f s, %.0f bpm, %s, mix peak %.1f dBFS rms %.1f dBFS, released peak %.2f dBFS rms %.2f dBFS\n",
-                name.c_str(), score.seconds(), score.bpm, score.key.c_str(), raw.peak_db, raw.rms_db,
-                final.peak_db, final.rms_db);
+    std::printf("%s: %.1f s, %.0f bpm, %s; mix peak %.1f rms %.1f; released peak %.2f rms %.2f; decoded peak %.2f"
+                " (dBFS)\n", name.c_str(), score.seconds(), score.bpm, score.key.c_str(), raw.peak_db, raw.rms_db,
+                released.peak_db, released.rms_db, decoded_db);
     for (size_t c = 0; c < channel_levels.size(); ++c)
         std::printf("    %-12s %6.1f dBFS\n", score.channels[c].name.c_str(), channel_levels[c]);
     return true;

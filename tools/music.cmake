@@ -11,7 +11,7 @@ add_library(music_synth STATIC
   ${CMAKE_SOURCE_DIR}/tools/music_tracks.cpp
   ${CMAKE_SOURCE_DIR}/tools/music_voices.cpp)
 target_include_directories(music_synth PUBLIC ${CMAKE_SOURCE_DIR}/tools)
-target_link_libraries(music_synth PUBLIC PkgConfig::VORBISENC m)
+target_link_libraries(music_synth PUBLIC PkgConfig::VORBISENC PkgConfig::VORBISFILE m)
 
 add_executable(make_music ${CMAKE_SOURCE_DIR}/tools/make_music.cpp)
 target_link_libraries(make_music PRIVATE music_synth)
@@ -39,7 +39,7 @@ file(GLOB MUSIC_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*
 if(GTest_FOUND AND MUSIC_TEST_SOURCES)
   include(GoogleTest)
   add_executable(test_tools ${MUSIC_TEST_SOURCES})
-  target_link_libraries(test_tools PRIVATE music_synth PkgConfig::VORBISFILE GTest::gtest GTest::gtest_main)
+  target_link_libraries(test_tools PRIVATE music_synth GTest::gtest GTest::gtest_main)
   target_compile_definitions(test_tools PRIVATE "MUSIC_DIR=\"${MUSIC_DIR}\"")
   add_dependencies(test_tools music)
   gtest_discover_tests(test_tools

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
 namespace music {
 
@@ -94,6 +95,24 @@ bool write_ogg(const std::string& path, const StereoBuffer& mix, const Tags& tag
         std::remove(path.c_str());
     }
     return ok;
+}
+
+float decoded_peak_db(const std::string& path)
+{
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) < 0) return -200.0f;
+    float peak = 0.0f;
+    float** channels = nullptr;
+    int bitstream = 0;
+    for (;;) {
+        const long frames = ov_read_float(&file, &channels, 4096, &bitstream);
+        if (frames <= 0) break;
+        const int count = ov_info(&file, -1)->channels;
+        for (int c = 0; c < count; ++c)
+            for (long i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(channels[c][i]));
+    }
+    ov_clear(&file);
+    return gain_to_db(peak);
 }
 
 }  // namespace music

@@ -346,7 +346,7 @@ Score vellumbra_signal()
     humanise(arp, 0.1f, 21);
 
     Channel& bass = score.add_channel("bass", Instrument::synth);
-    bass.synth.sub = 0.8f;
+    bass.synth.sine = 0.8f;
     bass.synth.cutoff_hz = 220.0f;
     bass.synth.key_tracking = 0.3f;
     bass.synth.resonance = 0.25f;
@@ -522,7 +522,7 @@ Score first_light()
     Channel& bass = score.add_channel("bass", Instrument::synth);
     bass.synth.saw = 0.8f;
     bass.synth.square = 0.2f;
-    bass.synth.sub = 0.9f;
+    bass.synth.sine = 0.9f;
     bass.synth.cutoff_hz = 300.0f;
     bass.synth.key_tracking = 0.3f;
     bass.synth.resonance = 0.2f;

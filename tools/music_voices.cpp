@@ -39,16 +39,14 @@ void render_synth_note(StereoBuffer& out, size_t start, int gate_frames, float p
     }
     // Equal power for the copies together: more copies, not more level.
     const float unison_gain = 1.0f / std::sqrt(static_cast<float>(patch.unison));
-    Oscillator sub;
     Oscillator fundamental;
-    sub.set_frequency(midi_to_hz(pitch - 12.0f));
     Envelope envelope(patch.amp, gate_frames);
     Svf filter_left, filter_right;
     const float base_octaves = cutoff_shift + patch.key_tracking * (pitch - 60.0f) / 12.0f;
     const float lfo_phase = noise.next_unit();
     // Most patches use one or two of the waveforms; skipping the silent ones
     // halves the time of a pad.
-    const bool has_centre = patch.sub != 0.0f || patch.sine != 0.0f;
+    const bool has_sine = patch.sine != 0.0f;
     const bool has_square = patch.square != 0.0f;
 
     for (size_t i = 0; i < length; ++i) {
@@ -74,11 +72,10 @@ void render_synth_note(StereoBuffer& out, size_t start, int gate_frames, float p
             left += s * left_gain[v];
             right += s * right_gain[v];
         }
-        // Sub and sine stay centred, so a bass keeps its weight in mono.
+        // The sine stays centred, so a bass keeps its weight in mono.
         float centre = 0.0f;
-        if (has_centre) {
-            centre = (patch.sub * sub.sine() + patch.sine * fundamental.sine()) * 0.7071f;
-            sub.advance();
+        if (has_sine) {
+            centre = patch.sine * fundamental.sine() * 0.7071f;
             fundamental.advance();
         }
         filter_left.process(left * unison_gain + centre);

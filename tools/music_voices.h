@@ -17,8 +17,7 @@ struct SynthPatch {
     float stereo_spread = 0.0f;  // 0 all centred to 1 outermost copies hard left/right
     float saw = 1.0f;            // oscillator mix levels
     float square = 0.0f;
-    float sine = 0.0f;
-    float sub = 0.0f;            // sine one octave down, not detuned
+    float sine = 0.0f;           // centred and not detuned, the weight of a bass
     float cutoff_hz = 2000.0f;   // at note 60, velocity 0, envelope closed
     float key_tracking = 0.5f;   // octaves of cutoff per octave of pitch
     float resonance = 0.1f;
