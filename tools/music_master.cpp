@@ -26,10 +26,13 @@ void limit_peaks(StereoBuffer& buffer, float ceiling)
     // is averaged into a peak's gain already knows about the peak.
     const size_t radius = static_cast<size_t>(0.0015f * sample_rate);
     const size_t half = radius / 2;
+    // The margin covers the rounding of the running sum and of the final
+    // products, so the ceiling holds without clipping anything afterwards.
+    const float target = ceiling * (1.0f - 1e-5f);
     std::vector<float> wanted(frames);
     for (size_t i = 0; i < frames; ++i) {
         const float peak = std::max(std::fabs(buffer.left[i]), std::fabs(buffer.right[i]));
-        wanted[i] = peak > ceiling ? ceiling / peak : 1.0f;
+        wanted[i] = peak > target ? target / peak : 1.0f;
     }
 
     // Sliding minimum over [i - radius, i + radius] with a monotonic queue.
@@ -63,9 +66,8 @@ void limit_peaks(StereoBuffer& buffer, float ceiling)
         for (; last < want_last; ++last) sum += held[last];
         for (; first < want_first; ++first) sum -= held[first];
         const float smoothed = static_cast<float>(sum / static_cast<double>(last - first));
-        // The clamp only catches float rounding in the running sum.
-        buffer.left[i] = std::clamp(buffer.left[i] * smoothed, -ceiling, ceiling);
-        buffer.right[i] = std::clamp(buffer.right[i] * smoothed, -ceiling, ceiling);
+        buffer.left[i] *= smoothed;
+        buffer.right[i] *= smoothed;
     }
 }
 

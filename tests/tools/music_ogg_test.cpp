@@ -75,6 +75,15 @@ TEST(MusicOgg, the_same_mix_always_gives_the_same_bytes)
     std::remove(second.c_str());
 }
 
+TEST(MusicOgg, decoded_peak_reads_the_level_back_and_reports_a_missing_file_as_silence)
+{
+    const std::string path = temp_path("peak.ogg");
+    ASSERT_TRUE(write_ogg(path, tone(44100), {}, 0.4f));
+    EXPECT_NEAR(decoded_peak_db(path), gain_to_db(0.5f), 0.5f);  // the louder, left channel
+    std::remove(path.c_str());
+    EXPECT_LT(decoded_peak_db(temp_path("never-written.ogg")), -199.0f);
+}
+
 TEST(MusicOgg, an_unwritable_path_fails_and_leaves_no_file)
 {
     const std::string path = temp_path("missing-folder/x.ogg");
