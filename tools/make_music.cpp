@@ -6,6 +6,7 @@
 // usage: make_music <output folder> [--levels]
 //   --levels also prints each channel's level, for balancing a mix.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -29,12 +30,13 @@ constexpr float vorbis_quality = 0.4f;
 // Levels and encodes the mix into path. The codec rebuilds transients with
 // overshoots of up to 2 dB, so the decoded peak is measured, and when it
 // comes out too high the limiter's ceiling is lowered by the excess and the
-// track encoded again; the loudness stays at the target throughout.
+// track encoded again; the loudness stays at the target throughout. The
+// first ceiling allows for a typical overshoot, to save an encoding.
 bool release(const music::StereoBuffer& mix, const std::string& path, const music::Tags& tags,
-             music::Levels& released, float& decoded_db)
+             music::Levels& released, float& decoded_db, int& attempts)
 {
-    float ceiling_db = peak_db;
-    for (int attempt = 0; attempt < encoding_attempts; ++attempt) {
+    float ceiling_db = peak_db - 0.5f;
+    for (attempts = 1; attempts <= encoding_attempts; ++attempts) {
         music::StereoBuffer levelled = mix;
         music::master_track(levelled, target_rms_db, ceiling_db);
         released = music::measure(levelled);
@@ -60,15 +62,16 @@ bool make_track(const std::string& folder, int position, const music::Score& sco
     const music::Tags tags = {{"ARTIST", music::composer}, {"TITLE", score.title}, {"COMMENT", score.comment}};
     music::Levels released{};
     float decoded_db = 0.0f;
-    if (!release(mix, partial, tags, released, decoded_db)) return false;
+    int attempts = 0;
+    if (!release(mix, partial, tags, released, decoded_db, attempts)) return false;
     if (std::rename(partial.c_str(), path.c_str()) != 0) {
         std::fprintf(stderr, "make_music: cannot rename %s\n", partial.c_str());
         std::remove(partial.c_str());
         return false;
     }
     std::printf("%s: %.1f s, %.0f bpm, %s; mix peak %.1f rms %.1f; released peak %.2f rms %.2f; decoded peak %.2f"
-                " (dBFS)\n", name.c_str(), score.seconds(), score.bpm, score.key.c_str(), raw.peak_db, raw.rms_db,
-                released.peak_db, released.rms_db, decoded_db);
+                " (dBFS), encoded %d times\n", name.c_str(), score.seconds(), score.bpm, score.key.c_str(), raw.peak_db,
+                raw.rms_db, released.peak_db, released.rms_db, decoded_db, std::min(attempts, encoding_attempts));
     for (size_t c = 0; c < channel_levels.size(); ++c)
         std::printf("    %-12s %6.1f dBFS\n", score.channels[c].name.c_str(), channel_levels[c]);
     return true;
