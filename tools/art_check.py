@@ -4,7 +4,7 @@ spectrum frames and intro pictures. Returns a list of problems."""
 import os
 import re
 
-from PIL import Image
+from PIL import Image, ImageChops
 
 from art_base import (CONTROL_PANEL, H, INFO_PANEL, INTRO_POS, SCROLLER_Y,
                       SPEC_POS, W)
@@ -65,6 +65,22 @@ def check_font(name, img, problems, max_height):
             cell = img.crop((sf.x[k], 1, sf.x[k] + sf.w[k], img.height))
             if cell.getextrema()[3][1] == 0:
                 problems.append("%s: glyph %r has no ink" % (name, chr(32 + k)))
+
+
+def check_finale(credits, logo, problems):
+    """The credits and the logo share the intro's last three seconds; where
+    both put solid ink on the same screen pixel neither can be read."""
+    solid_ink = 96
+    layers = []
+    for img, n in ((credits, 5), (logo, 6)):
+        screen = Image.new("L", (W, H), 0)
+        screen.paste(img.getchannel("A"), INTRO_POS[n])
+        layers.append(screen.point(lambda v: 255 if v >= solid_ink else 0))
+    both = ImageChops.multiply(layers[0], layers[1])
+    count = both.histogram()[255]
+    if count:
+        problems.append("intro-5.png and intro-6.png: %d screen pixels where both "
+                        "draw solid ink (first at %s)" % (count, both.getbbox()[:2]))
 
 
 def _alpha_box(img):
@@ -158,6 +174,7 @@ def check(folder):
         problems.append("icon.png: %dx%d, want 32x32" % png.size)
 
     limits = {3: (486, 373), 5: (576, 400), 6: (640, 311)}
+    intro = {}
     for n, pos in INTRO_POS.items():
         name = "intro-%d.png" % n
         img = _open(folder, name, problems)
@@ -170,6 +187,9 @@ def check(folder):
             problems.append("intro-6.png: %d wide, want 640" % img.width)
         if _alpha_box(img) is None:
             problems.append("%s: fully transparent" % name)
+        intro[n] = img
+    if 5 in intro and 6 in intro:
+        check_finale(intro[5], intro[6], problems)
 
     frames = []
     for i, pos in enumerate(SPEC_POS):

@@ -6,9 +6,9 @@ import math
 
 from PIL import Image, ImageChops, ImageDraw
 
-from art_base import (EDGE, INTRO_POS, SANS, SANS_LIGHT, SERIF, SERIF_BOLD,
+from art_base import (EDGE, H, INTRO_POS, SANS, SANS_LIGHT, SERIF, SERIF_BOLD,
                       SERIF_ITALIC, SMALL_BLUE, SMALL_WHITE, blur, centred_size,
-                      font, mix, scale_alpha, solid, vertical_gradient,
+                      W, font, mix, scale_alpha, solid, vertical_gradient,
                       zero_transparent)
 
 LABEL = "LUMEN QUILL"
@@ -230,14 +230,24 @@ def music_disk():
     return img
 
 
+# The last three seconds show the credits and the logo together: the logo
+# keeps to the upper band of the screen and the credits to the lower one, so
+# the title rises above the names instead of crossing them.
+FINALE_LOGO_BOTTOM = 232      # screen y the logo's ink stays above
+FINALE_CREDITS_TOP = 248      # screen y the credits' ink starts below
+
+
 def credits():
-    size = centred_size(INTRO_POS[5])
+    # Screen-centred across, but reaching down to the bottom of the screen
+    # so the names can sit in its lower part.
+    x0, y0 = INTRO_POS[5]
+    size = (W - 2 * x0, H - y0)
     img = Image.new("RGBA", size, (0, 0, 0, 0))
     axis = size[0] // 2
-    name_font = font(SERIF, 24)
+    name_font = font(SERIF, 22)
     role_font = font(SANS, 11)
-    row_h = 50
-    top = (size[1] - row_h * len(CREDITS)) // 2 + 8
+    row_h = 40
+    top = FINALE_CREDITS_TOP - y0 + 10
     for k, (role, name) in enumerate(CREDITS):
         y = top + k * row_h
         role_mask = tracked_mask(role, role_font, 3)
@@ -258,25 +268,35 @@ def logo():
     size = centred_size(INTRO_POS[6])
     w, h = size
     img = Image.new("RGBA", size, (0, 0, 0, 0))
-    cx, cy = w // 2, h // 2 - 8
+    top = INTRO_POS[6][1]
+    # Everything of the logo lives in the picture's upper band; below it the
+    # credits are still on screen.
+    band = FINALE_LOGO_BOTTOM - top
+    fnt = font(SERIF_BOLD, 100)
+    mask = tracked_mask("Vellumbra", fnt, 0)
+    if mask.width > w - 40:
+        mask = mask.resize((w - 40, int(mask.height * (w - 40) / mask.width)), Image.LANCZOS)
+    tag = tracked_mask("A MUSIC DISK", font(SANS, 10), 5)
+    # Word, flare 10 px under it, tag 7 px under the flare: stack them from
+    # the band's bottom up.
+    tag_top = band - 4 - tag.height
+    fy = tag_top - 7
+    y = fy - 10 - mask.height
+    cx, cy = w // 2, y + mask.height // 2
     # An eclipse ring behind the word ties the logo to the emblem; it rises
     # out of the flare line under the word and fades out below it.
+    r = min(cy - 6, 64)
     ring = Image.new("L", (w * 4, h * 4), 0)
-    ImageDraw.Draw(ring).ellipse(((cx - 96) * 4, (cy - 96) * 4, (cx + 96) * 4,
-                                  (cy + 96) * 4), outline=255, width=10)
+    ImageDraw.Draw(ring).ellipse(((cx - r) * 4, (cy - r) * 4, (cx + r) * 4,
+                                  (cy + r) * 4), outline=255, width=8)
     ring = ring.resize(size, Image.BOX)
-    fade = vertical_gradient(size, [(0.0, (255,) * 3), ((cy + 40) / h, (255,) * 3),
-                                    ((cy + 62) / h, (0,) * 3), (1.0, (0,) * 3)]).convert("L")
+    fade = vertical_gradient(size, [(0.0, (255,) * 3), ((fy - 14) / h, (255,) * 3),
+                                    ((fy + 2) / h, (0,) * 3), (1.0, (0,) * 3)]).convert("L")
     ring = ImageChops.multiply(ring, fade)
-    img.alpha_composite(solid(size, VIOLET, scale_alpha(blur(ring, 14), 1.6)))
+    img.alpha_composite(solid(size, VIOLET, scale_alpha(blur(ring, 10), 1.6)))
     img.alpha_composite(solid(size, (120, 200, 255), scale_alpha(blur(ring, 3), 1.0)))
     img.alpha_composite(solid(size, (225, 245, 255), scale_alpha(ring, 0.8)))
-    fnt = font(SERIF_BOLD, 112)
-    mask = tracked_mask("Vellumbra", fnt, 0)
-    if mask.width > w - 24:
-        mask = mask.resize((w - 24, int(mask.height * (w - 24) / mask.width)), Image.LANCZOS)
     x = (w - mask.width) // 2
-    y = cy - mask.height // 2 - 6
     shadow = Image.new("L", size, 0)
     shadow.paste(mask, (x, y))
     img.alpha_composite(solid(size, (0, 0, 0), scale_alpha(blur(shadow, 5), 1.4)))
@@ -289,7 +309,6 @@ def logo():
     fill.putalpha(mask)
     img.alpha_composite(fill, dest=(x, y))
     # A thin light line across, like the eclipse's flare.
-    fy = y + mask.height + 12
     flare = Image.new("L", size, 0)
     fp = flare.load()
     half = w // 2 - 30
@@ -297,8 +316,7 @@ def logo():
         fp[cx + k, fy] = int(255 * (1 - abs(k) / half) ** 1.3)
     img.alpha_composite(solid(size, (120, 200, 255), scale_alpha(blur(flare, 2), 3.0)))
     img.alpha_composite(solid(size, (225, 245, 255), flare))
-    tag = tracked_mask("A MUSIC DISK", font(SANS_LIGHT, 12), 6)
-    put_text(img, tag, cx, fy + 9, (200, 225, 255), halo=1.0)
+    put_text(img, tag, cx, tag_top, (200, 225, 255), halo=1.0)
     return img
 
 
