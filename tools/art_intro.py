@@ -1,7 +1,8 @@
 """The six intro pictures, shown one after another over a black screen with
 a white and blue spiral star burst. Each is sized so that, at the corner the
-intro places it, it sits centred on the 640 x 400 screen; text gets a soft
-dark halo so it stays crisp over the passing stars."""
+intro places it, it sits centred on the 640 x 400 screen (the credits reach
+down to the screen's bottom instead, to make room for the logo above them);
+text gets a soft dark halo so it stays crisp over the passing stars."""
 import math
 
 from PIL import Image, ImageChops, ImageDraw
