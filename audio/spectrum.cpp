@@ -3,8 +3,14 @@
 #include "audio/engine.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -171,9 +177,23 @@ void hann_window(std::int16_t* x) {
     }
 }
 
-int fixed_fft(std::int16_t* re, std::int16_t* im, int m) {
-    if (m < 0 || m > 10)
-        return -1;
+namespace {
+
+// One butterfly of the stage with half-size l, twiddle (wr, wi): the
+// reference arithmetic every path must reproduce bit for bit.
+inline void butterfly(std::int16_t& top_re, std::int16_t& top_im, std::int16_t& bottom_re,
+                      std::int16_t& bottom_im, std::int16_t wr, std::int16_t wi) {
+    const std::int32_t tr = fixed_mul(wr, bottom_re) - fixed_mul(wi, bottom_im);
+    const std::int32_t ti = fixed_mul(wr, bottom_im) + fixed_mul(wi, bottom_re);
+    const std::int32_t qr = top_re >> 1;
+    const std::int32_t qi = top_im >> 1;
+    bottom_re = low16(qr - tr);
+    bottom_im = low16(qi - ti);
+    top_re = low16(qr + tr);
+    top_im = low16(qi + ti);
+}
+
+int fixed_fft_plain(std::int16_t* re, std::int16_t* im, int m) {
     const int n = 1 << m;
 
     int mr = 0;
@@ -190,30 +210,248 @@ int fixed_fft(std::int16_t* re, std::int16_t* im, int m) {
     }
 
     // The butterflies of one stage touch disjoint pairs, so they may run in
-    // any order: group by group, with q innermost, the loads are contiguous
-    // and the compiler vectorises the Q15 arithmetic. The results are those
-    // of the q-outer order bit for bit.
+    // any order: group by group, with q innermost, the loads are contiguous.
+    // The results are those of the q-outer order bit for bit.
     for (int l = 1; l < n; l *= 2) {
         const std::int16_t* wr = twiddles.real.data() + (l - 1);
         const std::int16_t* wi = twiddles.imag.data() + (l - 1);
-        for (int group = 0; group < n; group += 2 * l) {
-            std::int16_t* __restrict top_re = re + group;
-            std::int16_t* __restrict top_im = im + group;
-            std::int16_t* __restrict bottom_re = re + group + l;
-            std::int16_t* __restrict bottom_im = im + group + l;
-            for (int q = 0; q < l; ++q) {
-                const std::int32_t tr = fixed_mul(wr[q], bottom_re[q]) - fixed_mul(wi[q], bottom_im[q]);
-                const std::int32_t ti = fixed_mul(wr[q], bottom_im[q]) + fixed_mul(wi[q], bottom_re[q]);
-                const std::int32_t qr = top_re[q] >> 1;
-                const std::int32_t qi = top_im[q] >> 1;
-                bottom_re[q] = low16(qr - tr);
-                bottom_im[q] = low16(qi - ti);
-                top_re[q] = low16(qr + tr);
-                top_im[q] = low16(qi + ti);
-            }
-        }
+        for (int group = 0; group < n; group += 2 * l)
+            for (int q = 0; q < l; ++q)
+                butterfly(re[group + q], im[group + q], re[group + l + q], im[group + l + q], wr[q], wi[q]);
     }
     return 0;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+
+// ---- the vector paths ----
+//
+// pmulhrsw computes ((a * b >> 14) + 1) >> 1 and keeps the low 16 bits. For
+// r = a * b >> 14 that equals (r >> 1) + (r & 1) whatever r's parity, and
+// fixed_mul keeps the low 16 bits too, so the two agree on every pair, even
+// on -32768 * -32768, where both give -32768 (+1.0 wrapped). The additions
+// and the halving shift wrap in 16-bit lanes exactly as the low16 stores do.
+//
+// Order of work: a radix-2 stage of a decimation-in-time transform pairs
+// positions i and i + l of the bit-reversed block, that is positions u and
+// u + n / (2 l) of the block before the reordering. So the early stages,
+// whose pairs are far apart there, run before the reordering on whole
+// vectors with one twiddle per run; the late stages run after it as usual,
+// with the twiddles of consecutive q in one vector. Every butterfly still
+// sees the same operands, so the bits do not change.
+
+// rev10[i] is i with its 10 bits in reverse order; rev10[i] >> (10 - m)
+// reverses m bits.
+constexpr std::array<std::uint16_t, 1024> make_rev10() {
+    std::array<std::uint16_t, 1024> table{};
+    for (int i = 0; i < 1024; ++i) {
+        int r = 0;
+        for (int b = 0; b < 10; ++b)
+            r |= ((i >> b) & 1) << (9 - b);
+        table[i] = static_cast<std::uint16_t>(r);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint16_t, 1024> rev10 = make_rev10();
+
+// Out of place through a scratch block: each element moves once.
+void bit_reverse(std::int16_t* re, std::int16_t* im, int m) {
+    alignas(32) std::int16_t scratch_re[1024];
+    alignas(32) std::int16_t scratch_im[1024];
+    const int n = 1 << m, shift = 10 - m;
+    for (int i = 0; i < n; ++i) {
+        const int from = rev10[i] >> shift;
+        scratch_re[i] = re[from];
+        scratch_im[i] = im[from];
+    }
+    std::memcpy(re, scratch_re, n * sizeof *re);
+    std::memcpy(im, scratch_im, n * sizeof *im);
+}
+
+// The vector butterflies of one instruction set: count (a multiple of the
+// lanes) butterflies from four runs of the block, with one twiddle for all
+// (broadcast) or one per butterfly (each). Only pointers and integers cross
+// into them, so no vector value passes between code built for different
+// instruction sets.
+struct VectorKernel {
+    int lanes;
+    void (*broadcast)(std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re,
+                      std::int16_t* bottom_im, int count, std::int16_t wr, std::int16_t wi);
+    void (*each)(std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re,
+                 std::int16_t* bottom_im, int count, const std::int16_t* wr, const std::int16_t* wi);
+};
+
+__attribute__((target("ssse3"), always_inline)) inline void butterflies_ssse3(
+    std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re, std::int16_t* bottom_im,
+    __m128i wr, __m128i wi) {
+    const __m128i br = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom_re));
+    const __m128i bi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom_im));
+    const __m128i qr = _mm_srai_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(top_re)), 1);
+    const __m128i qi = _mm_srai_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(top_im)), 1);
+    const __m128i tr = _mm_sub_epi16(_mm_mulhrs_epi16(wr, br), _mm_mulhrs_epi16(wi, bi));
+    const __m128i ti = _mm_add_epi16(_mm_mulhrs_epi16(wr, bi), _mm_mulhrs_epi16(wi, br));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom_re), _mm_sub_epi16(qr, tr));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom_im), _mm_sub_epi16(qi, ti));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(top_re), _mm_add_epi16(qr, tr));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(top_im), _mm_add_epi16(qi, ti));
+}
+
+__attribute__((target("ssse3"))) void broadcast_ssse3(std::int16_t* top_re, std::int16_t* top_im,
+                                                      std::int16_t* bottom_re, std::int16_t* bottom_im,
+                                                      int count, std::int16_t wr, std::int16_t wi) {
+    const __m128i vr = _mm_set1_epi16(wr), vi = _mm_set1_epi16(wi);
+    for (int k = 0; k < count; k += 8)
+        butterflies_ssse3(top_re + k, top_im + k, bottom_re + k, bottom_im + k, vr, vi);
+}
+
+__attribute__((target("ssse3"))) void each_ssse3(std::int16_t* top_re, std::int16_t* top_im,
+                                                 std::int16_t* bottom_re, std::int16_t* bottom_im, int count,
+                                                 const std::int16_t* wr, const std::int16_t* wi) {
+    for (int k = 0; k < count; k += 8)
+        butterflies_ssse3(top_re + k, top_im + k, bottom_re + k, bottom_im + k,
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(wr + k)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(wi + k)));
+}
+
+__attribute__((target("avx2"), always_inline)) inline void butterflies_avx2(
+    std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re, std::int16_t* bottom_im,
+    __m256i wr, __m256i wi) {
+    const __m256i br = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom_re));
+    const __m256i bi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom_im));
+    const __m256i qr = _mm256_srai_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top_re)), 1);
+    const __m256i qi = _mm256_srai_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top_im)), 1);
+    const __m256i tr = _mm256_sub_epi16(_mm256_mulhrs_epi16(wr, br), _mm256_mulhrs_epi16(wi, bi));
+    const __m256i ti = _mm256_add_epi16(_mm256_mulhrs_epi16(wr, bi), _mm256_mulhrs_epi16(wi, br));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_re), _mm256_sub_epi16(qr, tr));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_im), _mm256_sub_epi16(qi, ti));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(top_re), _mm256_add_epi16(qr, tr));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(top_im), _mm256_add_epi16(qi, ti));
+}
+
+__attribute__((target("avx2"))) void broadcast_avx2(std::int16_t* top_re, std::int16_t* top_im,
+                                                    std::int16_t* bottom_re, std::int16_t* bottom_im,
+                                                    int count, std::int16_t wr, std::int16_t wi) {
+    const __m256i vr = _mm256_set1_epi16(wr), vi = _mm256_set1_epi16(wi);
+    for (int k = 0; k < count; k += 16)
+        butterflies_avx2(top_re + k, top_im + k, bottom_re + k, bottom_im + k, vr, vi);
+}
+
+__attribute__((target("avx2"))) void each_avx2(std::int16_t* top_re, std::int16_t* top_im,
+                                               std::int16_t* bottom_re, std::int16_t* bottom_im, int count,
+                                               const std::int16_t* wr, const std::int16_t* wi) {
+    for (int k = 0; k < count; k += 16)
+        butterflies_avx2(top_re + k, top_im + k, bottom_re + k, bottom_im + k,
+                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(wr + k)),
+                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(wi + k)));
+}
+
+constexpr VectorKernel ssse3_kernel{8, broadcast_ssse3, each_ssse3};
+constexpr VectorKernel avx2_kernel{16, broadcast_avx2, each_avx2};
+
+// count butterflies, the whole vectors through the kernel and the rest one by one.
+void run_broadcast(const VectorKernel& kernel, std::int16_t* re, std::int16_t* im, int top, int bottom,
+                   int count, std::int16_t wr, std::int16_t wi) {
+    const int whole = count & -kernel.lanes;
+    if (whole > 0)
+        kernel.broadcast(re + top, im + top, re + bottom, im + bottom, whole, wr, wi);
+    for (int k = whole; k < count; ++k)
+        butterfly(re[top + k], im[top + k], re[bottom + k], im[bottom + k], wr, wi);
+}
+
+void run_each(const VectorKernel& kernel, std::int16_t* re, std::int16_t* im, int top, int bottom,
+              int count, const std::int16_t* wr, const std::int16_t* wi) {
+    const int whole = count & -kernel.lanes;
+    if (whole > 0)
+        kernel.each(re + top, im + top, re + bottom, im + bottom, whole, wr, wi);
+    for (int k = whole; k < count; ++k)
+        butterfly(re[top + k], im[top + k], re[bottom + k], im[bottom + k], wr[k], wi[k]);
+}
+
+int fixed_fft_vector(const VectorKernel& kernel, std::int16_t* re, std::int16_t* im, int m) {
+    const int n = 1 << m;
+    int l = 1, bits = 0;
+    // Before the reordering: the stage of half-size l = 2^bits pairs u with
+    // u + span; blocks of 2 span positions share the twiddle q whose bits
+    // are the block number's, reversed.
+    for (; l < n && n / (2 * l) >= kernel.lanes; l *= 2, ++bits) {
+        const int span = n / (2 * l);
+        for (int block = 0; block < l; ++block) {
+            const int q = bits == 0 ? 0 : rev10[block] >> (10 - bits);
+            const int top = block * 2 * span;
+            run_broadcast(kernel, re, im, top, top + span, span, twiddles.real[l - 1 + q],
+                          twiddles.imag[l - 1 + q]);
+        }
+    }
+    bit_reverse(re, im, m);
+    for (; l < n; l *= 2) {
+        const std::int16_t* wr = twiddles.real.data() + (l - 1);
+        const std::int16_t* wi = twiddles.imag.data() + (l - 1);
+        for (int group = 0; group < n; group += 2 * l)
+            run_each(kernel, re, im, group, group + l, l, wr, wi);
+    }
+    return 0;
+}
+
+#endif
+
+FftPath pick_fft_path() {
+    if (const char* forced = std::getenv("DISKPLAYER_FFT")) {
+        for (FftPath path : {FftPath::plain, FftPath::ssse3, FftPath::avx2})
+            if (std::strcmp(forced, fft_path_name(path)) == 0 && fft_path_supported(path))
+                return path;
+    }
+    for (FftPath path : {FftPath::avx2, FftPath::ssse3})
+        if (fft_path_supported(path))
+            return path;
+    return FftPath::plain;
+}
+
+}  // namespace
+
+const char* fft_path_name(FftPath path) {
+    switch (path) {
+    case FftPath::ssse3: return "ssse3";
+    case FftPath::avx2: return "avx2";
+    default: return "plain";
+    }
+}
+
+bool fft_path_supported(FftPath path) {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    switch (path) {
+    case FftPath::ssse3: return __builtin_cpu_supports("ssse3");
+    case FftPath::avx2: return __builtin_cpu_supports("avx2");
+    default: return true;
+    }
+#else
+    return path == FftPath::plain;
+#endif
+}
+
+FftPath fft_path() {
+    // Picked once from the processor running the program, never from the
+    // machine that built it.
+    static const FftPath path = pick_fft_path();
+    return path;
+}
+
+int fixed_fft_on(FftPath path, std::int16_t* re, std::int16_t* im, int m) {
+    if (m < 0 || m > 10)
+        return -1;
+    assert(fft_path_supported(path));
+#if defined(__x86_64__) || defined(__i386__)
+    if (path == FftPath::avx2)
+        return fixed_fft_vector(avx2_kernel, re, im, m);
+    if (path == FftPath::ssse3)
+        return fixed_fft_vector(ssse3_kernel, re, im, m);
+#endif
+    return fixed_fft_plain(re, im, m);
+}
+
+int fixed_fft(std::int16_t* re, std::int16_t* im, int m) {
+    return fixed_fft_on(fft_path(), re, im, m);
 }
 
 void power_spectrum() {

@@ -55,6 +55,19 @@ void hann_window(std::int16_t* x);
 // In-place forward FFT of 2^m points, halving in every stage; -1 when 2^m is
 // more than 1024 points.
 int fixed_fft(std::int16_t* re, std::int16_t* im, int m);
+
+// The ways fixed_fft can run, all giving the same bits: plain is the
+// reference loop, ssse3 and avx2 do 8 or 16 butterflies per instruction.
+enum class FftPath { plain, ssse3, avx2 };
+// "plain", "ssse3" or "avx2".
+const char* fft_path_name(FftPath path);
+// True when the processor running the program can take path.
+bool fft_path_supported(FftPath path);
+// The path fixed_fft takes, chosen once: the one named by the environment
+// variable DISKPLAYER_FFT if supported, else the widest supported.
+FftPath fft_path();
+// fixed_fft through path, which must be supported.
+int fixed_fft_on(FftPath path, std::int16_t* re, std::int16_t* im, int m);
 // Replaces the first 512 entries of mono_block by (re^2 + im^2) >> 8, low 16 bits.
 void power_spectrum();
 // Window, transform and power of mono_block.
