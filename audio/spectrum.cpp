@@ -193,6 +193,18 @@ inline void butterfly(std::int16_t& top_re, std::int16_t& top_im, std::int16_t& 
     top_im = low16(qi + ti);
 }
 
+// The stage of half-size l on a bit-reversed block. Its butterflies touch
+// disjoint pairs, so they may run in any order: group by group, with q
+// innermost, the loads are contiguous. The results are those of the
+// q-outer order bit for bit.
+void plain_stage(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const std::int16_t* wr = twiddles.real.data() + (l - 1);
+    const std::int16_t* wi = twiddles.imag.data() + (l - 1);
+    for (int group = 0; group < n; group += 2 * l)
+        for (int q = 0; q < l; ++q)
+            butterfly(re[group + q], im[group + q], re[group + l + q], im[group + l + q], wr[q], wi[q]);
+}
+
 int fixed_fft_plain(std::int16_t* re, std::int16_t* im, int m) {
     const int n = 1 << m;
 
@@ -209,16 +221,8 @@ int fixed_fft_plain(std::int16_t* re, std::int16_t* im, int m) {
         }
     }
 
-    // The butterflies of one stage touch disjoint pairs, so they may run in
-    // any order: group by group, with q innermost, the loads are contiguous.
-    // The results are those of the q-outer order bit for bit.
-    for (int l = 1; l < n; l *= 2) {
-        const std::int16_t* wr = twiddles.real.data() + (l - 1);
-        const std::int16_t* wi = twiddles.imag.data() + (l - 1);
-        for (int group = 0; group < n; group += 2 * l)
-            for (int q = 0; q < l; ++q)
-                butterfly(re[group + q], im[group + q], re[group + l + q], im[group + l + q], wr[q], wi[q]);
-    }
+    for (int l = 1; l < n; l *= 2)
+        plain_stage(re, im, n, l);
     return 0;
 }
 
@@ -255,10 +259,60 @@ constexpr std::array<std::uint16_t, 1024> make_rev10() {
 
 constexpr std::array<std::uint16_t, 1024> rev10 = make_rev10();
 
-// Out of place through a scratch block: each element moves once.
+// The rows of one 8 x 8 tile of int16, turned into its columns.
+__attribute__((target("sse2"), always_inline)) inline void transpose8(__m128i* r) {
+    const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i t6 = _mm_unpacklo_epi16(r[6], r[7]), t7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i u0 = _mm_unpacklo_epi32(t0, t2), u1 = _mm_unpackhi_epi32(t0, t2);
+    const __m128i u2 = _mm_unpacklo_epi32(t1, t3), u3 = _mm_unpackhi_epi32(t1, t3);
+    const __m128i u4 = _mm_unpacklo_epi32(t4, t6), u5 = _mm_unpackhi_epi32(t4, t6);
+    const __m128i u6 = _mm_unpacklo_epi32(t5, t7), u7 = _mm_unpackhi_epi32(t5, t7);
+    r[0] = _mm_unpacklo_epi64(u0, u4), r[1] = _mm_unpackhi_epi64(u0, u4);
+    r[2] = _mm_unpacklo_epi64(u1, u5), r[3] = _mm_unpackhi_epi64(u1, u5);
+    r[4] = _mm_unpacklo_epi64(u2, u6), r[5] = _mm_unpackhi_epi64(u2, u6);
+    r[6] = _mm_unpacklo_epi64(u3, u7), r[7] = _mm_unpackhi_epi64(u3, u7);
+}
+
+// 1024 points by 8 x 8 tiles. With i = 128 a + 8 b + c (a and c of 3 bits,
+// b of 4), rev10(i) = 128 rev3(c) + 8 rev4(b) + rev3(a): the tile of rows
+// x[128 r + 8 rev4(b) ...] taken in the order r = rev3(c), once transposed,
+// holds in its column rev3(a) the 8 outputs at 128 a + 8 b. The tiles of b
+// and rev4(b) trade places, so both are loaded before either is stored.
+__attribute__((target("sse2"))) void bit_reverse_1024(std::int16_t* x) {
+    for (int b = 0; b < 16; ++b) {
+        const int b_rev = rev10[b] >> 6;
+        if (b_rev < b)
+            continue;
+        __m128i tile[2][8];
+        const int sources[2] = {b_rev, b};
+        const int count = b_rev == b ? 1 : 2;
+        for (int t = 0; t < count; ++t) {
+            for (int c = 0; c < 8; ++c) {
+                const int row = rev10[c] >> 7;
+                tile[t][c] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 128 * row + 8 * sources[t]));
+            }
+            transpose8(tile[t]);
+        }
+        // Tile t was read from sources[t] and lands at the other one's place.
+        for (int t = 0; t < count; ++t) {
+            const int target = count == 1 ? b : sources[1 - t];
+            for (int a = 0; a < 8; ++a)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(x + 128 * a + 8 * target), tile[t][rev10[a] >> 7]);
+        }
+    }
+}
+
 void bit_reverse(std::int16_t* re, std::int16_t* im, int m) {
-    alignas(32) std::int16_t scratch_re[1024];
-    alignas(32) std::int16_t scratch_im[1024];
+    if (m == 10) {
+        bit_reverse_1024(re);
+        bit_reverse_1024(im);
+        return;
+    }
+    // Smaller blocks, which the analyser never uses: through a scratch block.
+    std::int16_t scratch_re[1024];
+    std::int16_t scratch_im[1024];
     const int n = 1 << m, shift = 10 - m;
     for (int i = 0; i < n; ++i) {
         const int from = rev10[i] >> shift;
@@ -269,17 +323,33 @@ void bit_reverse(std::int16_t* re, std::int16_t* im, int m) {
     std::memcpy(im, scratch_im, n * sizeof *im);
 }
 
-// The vector butterflies of one instruction set: count (a multiple of the
-// lanes) butterflies from four runs of the block, with one twiddle for all
-// (broadcast) or one per butterfly (each). Only pointers and integers cross
-// into them, so no vector value passes between code built for different
-// instruction sets.
+// Before the reordering, the stage of half-size l = 2^bits pairs u with
+// u + n / (2 l), and each block of n / l positions shares the twiddle q
+// whose bits are the block number's, reversed. natural_twiddles holds
+// them in block order, from offset l - 1 like twiddles.
+constexpr Twiddles make_natural_twiddles() {
+    Twiddles natural;
+    for (int l = 1, bits = 0; l < 1024; l *= 2, ++bits) {
+        for (int block = 0; block < l; ++block) {
+            const int q = bits == 0 ? 0 : rev10[block] >> (10 - bits);
+            natural.real[l - 1 + block] = twiddles.real[l - 1 + q];
+            natural.imag[l - 1 + block] = twiddles.imag[l - 1 + q];
+        }
+    }
+    return natural;
+}
+
+constexpr Twiddles natural_twiddles = make_natural_twiddles();
+
+// The vector stages of one instruction set. natural runs the stage of
+// half-size l before the reordering, when n / (2 l) is a multiple of the
+// lanes; reversed runs it after, when l is. Only pointers and integers
+// cross into them, so no vector value passes between code built for
+// different instruction sets.
 struct VectorKernel {
     int lanes;
-    void (*broadcast)(std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re,
-                      std::int16_t* bottom_im, int count, std::int16_t wr, std::int16_t wi);
-    void (*each)(std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re,
-                 std::int16_t* bottom_im, int count, const std::int16_t* wr, const std::int16_t* wi);
+    void (*natural)(std::int16_t* re, std::int16_t* im, int n, int l);
+    void (*reversed)(std::int16_t* re, std::int16_t* im, int n, int l);
 };
 
 __attribute__((target("ssse3"), always_inline)) inline void butterflies_ssse3(
@@ -297,21 +367,25 @@ __attribute__((target("ssse3"), always_inline)) inline void butterflies_ssse3(
     _mm_storeu_si128(reinterpret_cast<__m128i*>(top_im), _mm_add_epi16(qi, ti));
 }
 
-__attribute__((target("ssse3"))) void broadcast_ssse3(std::int16_t* top_re, std::int16_t* top_im,
-                                                      std::int16_t* bottom_re, std::int16_t* bottom_im,
-                                                      int count, std::int16_t wr, std::int16_t wi) {
-    const __m128i vr = _mm_set1_epi16(wr), vi = _mm_set1_epi16(wi);
-    for (int k = 0; k < count; k += 8)
-        butterflies_ssse3(top_re + k, top_im + k, bottom_re + k, bottom_im + k, vr, vi);
+__attribute__((target("ssse3"))) void natural_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const int span = n / (2 * l);
+    for (int block = 0; block < l; ++block) {
+        const __m128i wr = _mm_set1_epi16(natural_twiddles.real[l - 1 + block]);
+        const __m128i wi = _mm_set1_epi16(natural_twiddles.imag[l - 1 + block]);
+        const int top = 2 * span * block;
+        for (int k = top; k < top + span; k += 8)
+            butterflies_ssse3(re + k, im + k, re + k + span, im + k + span, wr, wi);
+    }
 }
 
-__attribute__((target("ssse3"))) void each_ssse3(std::int16_t* top_re, std::int16_t* top_im,
-                                                 std::int16_t* bottom_re, std::int16_t* bottom_im, int count,
-                                                 const std::int16_t* wr, const std::int16_t* wi) {
-    for (int k = 0; k < count; k += 8)
-        butterflies_ssse3(top_re + k, top_im + k, bottom_re + k, bottom_im + k,
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(wr + k)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(wi + k)));
+__attribute__((target("ssse3"))) void reversed_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const std::int16_t* twiddle_re = twiddles.real.data() + (l - 1);
+    const std::int16_t* twiddle_im = twiddles.imag.data() + (l - 1);
+    for (int group = 0; group < n; group += 2 * l)
+        for (int q = 0; q < l; q += 8)
+            butterflies_ssse3(re + group + q, im + group + q, re + group + l + q, im + group + l + q,
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(twiddle_re + q)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(twiddle_im + q)));
 }
 
 __attribute__((target("avx2"), always_inline)) inline void butterflies_avx2(
@@ -329,66 +403,43 @@ __attribute__((target("avx2"), always_inline)) inline void butterflies_avx2(
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(top_im), _mm256_add_epi16(qi, ti));
 }
 
-__attribute__((target("avx2"))) void broadcast_avx2(std::int16_t* top_re, std::int16_t* top_im,
-                                                    std::int16_t* bottom_re, std::int16_t* bottom_im,
-                                                    int count, std::int16_t wr, std::int16_t wi) {
-    const __m256i vr = _mm256_set1_epi16(wr), vi = _mm256_set1_epi16(wi);
-    for (int k = 0; k < count; k += 16)
-        butterflies_avx2(top_re + k, top_im + k, bottom_re + k, bottom_im + k, vr, vi);
+__attribute__((target("avx2"))) void natural_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const int span = n / (2 * l);
+    for (int block = 0; block < l; ++block) {
+        const __m256i wr = _mm256_set1_epi16(natural_twiddles.real[l - 1 + block]);
+        const __m256i wi = _mm256_set1_epi16(natural_twiddles.imag[l - 1 + block]);
+        const int top = 2 * span * block;
+        for (int k = top; k < top + span; k += 16)
+            butterflies_avx2(re + k, im + k, re + k + span, im + k + span, wr, wi);
+    }
 }
 
-__attribute__((target("avx2"))) void each_avx2(std::int16_t* top_re, std::int16_t* top_im,
-                                               std::int16_t* bottom_re, std::int16_t* bottom_im, int count,
-                                               const std::int16_t* wr, const std::int16_t* wi) {
-    for (int k = 0; k < count; k += 16)
-        butterflies_avx2(top_re + k, top_im + k, bottom_re + k, bottom_im + k,
-                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(wr + k)),
-                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(wi + k)));
+__attribute__((target("avx2"))) void reversed_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const std::int16_t* twiddle_re = twiddles.real.data() + (l - 1);
+    const std::int16_t* twiddle_im = twiddles.imag.data() + (l - 1);
+    for (int group = 0; group < n; group += 2 * l)
+        for (int q = 0; q < l; q += 16)
+            butterflies_avx2(re + group + q, im + group + q, re + group + l + q, im + group + l + q,
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(twiddle_re + q)),
+                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(twiddle_im + q)));
 }
 
-constexpr VectorKernel ssse3_kernel{8, broadcast_ssse3, each_ssse3};
-constexpr VectorKernel avx2_kernel{16, broadcast_avx2, each_avx2};
+constexpr VectorKernel ssse3_kernel{8, natural_ssse3, reversed_ssse3};
+constexpr VectorKernel avx2_kernel{16, natural_avx2, reversed_avx2};
 
-// count butterflies, the whole vectors through the kernel and the rest one by one.
-void run_broadcast(const VectorKernel& kernel, std::int16_t* re, std::int16_t* im, int top, int bottom,
-                   int count, std::int16_t wr, std::int16_t wi) {
-    const int whole = count & -kernel.lanes;
-    if (whole > 0)
-        kernel.broadcast(re + top, im + top, re + bottom, im + bottom, whole, wr, wi);
-    for (int k = whole; k < count; ++k)
-        butterfly(re[top + k], im[top + k], re[bottom + k], im[bottom + k], wr, wi);
-}
-
-void run_each(const VectorKernel& kernel, std::int16_t* re, std::int16_t* im, int top, int bottom,
-              int count, const std::int16_t* wr, const std::int16_t* wi) {
-    const int whole = count & -kernel.lanes;
-    if (whole > 0)
-        kernel.each(re + top, im + top, re + bottom, im + bottom, whole, wr, wi);
-    for (int k = whole; k < count; ++k)
-        butterfly(re[top + k], im[top + k], re[bottom + k], im[bottom + k], wr[k], wi[k]);
-}
-
+// Stages too short for whole vectors, which only blocks below 512 points
+// have, run one butterfly at a time.
 int fixed_fft_vector(const VectorKernel& kernel, std::int16_t* re, std::int16_t* im, int m) {
     const int n = 1 << m;
-    int l = 1, bits = 0;
-    // Before the reordering: the stage of half-size l = 2^bits pairs u with
-    // u + span; blocks of 2 span positions share the twiddle q whose bits
-    // are the block number's, reversed.
-    for (; l < n && n / (2 * l) >= kernel.lanes; l *= 2, ++bits) {
-        const int span = n / (2 * l);
-        for (int block = 0; block < l; ++block) {
-            const int q = bits == 0 ? 0 : rev10[block] >> (10 - bits);
-            const int top = block * 2 * span;
-            run_broadcast(kernel, re, im, top, top + span, span, twiddles.real[l - 1 + q],
-                          twiddles.imag[l - 1 + q]);
-        }
-    }
+    int l = 1;
+    for (; l < n && n / (2 * l) >= kernel.lanes; l *= 2)
+        kernel.natural(re, im, n, l);
     bit_reverse(re, im, m);
     for (; l < n; l *= 2) {
-        const std::int16_t* wr = twiddles.real.data() + (l - 1);
-        const std::int16_t* wi = twiddles.imag.data() + (l - 1);
-        for (int group = 0; group < n; group += 2 * l)
-            run_each(kernel, re, im, group, group + l, l, wr, wi);
+        if (l >= kernel.lanes)
+            kernel.reversed(re, im, n, l);
+        else
+            plain_stage(re, im, n, l);
     }
     return 0;
 }
