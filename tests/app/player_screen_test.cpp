@@ -1,0 +1,194 @@
+#include "app/frame_loop.h"
+#include "app/intro.h"
+#include "app/player_screen.h"
+#include "app/program.h"
+#include "audio/engine.h"
+#include "effects/blend_effect2.h"
+#include "gfx/font.h"
+#include "gfx/misc.h"
+#include "widgets/image.h"
+#include "widgets/quorrel_spectrum.h"
+#include "widgets/quorrel_stars.h"
+#include "widgets/scroller2.h"
+#include "widgets/skinned_button.h"
+#include "widgets/skinned_button2.h"
+#include "widgets/skinned_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A disk folder of the test's own: the built data file (or none) and an
+// empty music folder, so the player has pictures but nothing to play.
+class PlayerScreenTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("diskplayer-screen-" + std::to_string(getpid()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "music");
+        if (with_data()) fs::create_symlink(fs::path(DISK_DIR) / "data", folder / "data");
+        fs::current_path(folder);
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_TIMER), 0);
+        canvas.create_surface(640, 400);
+        testing::internal::CaptureStdout();
+        load_fonts();
+        build_player_screen();
+        printed = testing::internal::GetCapturedStdout();
+    }
+    void TearDown() override {
+        audio_shutdown();
+        effect_list.clear();
+        SDL_Quit();
+        fs::current_path("/");
+        fs::remove_all(folder);
+    }
+    virtual bool with_data() const { return true; }
+
+    // Renders frames as the frame thread would, from the given frame on.
+    void render_frames(Uint32 first, int count) {
+        for (int i = 0; i < count; ++i) {
+            frame_counter.store(first + static_cast<Uint32>(i));
+            render_frame();
+        }
+    }
+    // Rows of the info box picture that hold any visible pixel.
+    std::vector<bool> inked_rows() {
+        Graphics& box = info_box->picture();
+        std::vector<bool> rows(box.surface->h, false);
+        for (int y = 0; y < box.surface->h; ++y)
+            for (int x = 0; x < box.surface->w; ++x)
+                if (static_cast<Uint32*>(box.surface->pixels)[y * (box.surface->pitch / 4) + x] >> 24)
+                    rows[y] = true;
+        return rows;
+    }
+
+    fs::path folder;
+    std::string printed;
+};
+
+class PlayerScreenWithoutData : public PlayerScreenTest {
+protected:
+    bool with_data() const override { return false; }
+};
+
+TEST_F(PlayerScreenTest, widgets_stand_in_list_order_at_their_places) {
+    EXPECT_EQ(printed, "");
+    ASSERT_EQ(widget_list.size(), 8u);
+    EXPECT_EQ(widget_list, (std::vector<Widget*>{info_box, play_button, next_button,
+                                                 previous_button, position_scale, star_field,
+                                                 scroller, spectrum_display}));
+    auto rect_of = [](Widget* w) {
+        return std::vector<int>{w->rect.x, w->rect.y, w->rect.w, w->rect.h};
+    };
+    EXPECT_EQ(rect_of(background), (std::vector<int>{0, 0, 640, 400}));
+    EXPECT_EQ(rect_of(info_box), (std::vector<int>{396, 17, 233, 60}));
+    EXPECT_EQ(rect_of(play_button), (std::vector<int>{271, 44, 44, 15}));
+    EXPECT_EQ(rect_of(next_button), (std::vector<int>{320, 44, 27, 15}));
+    EXPECT_EQ(rect_of(previous_button), (std::vector<int>{239, 44, 27, 15}));
+    EXPECT_EQ(rect_of(position_scale), (std::vector<int>{240, 20, 106, 15}));
+    EXPECT_EQ(rect_of(scroller),
+              (std::vector<int>{0, 92, 640, font_big_cyan.line_height()}));
+    EXPECT_EQ(rect_of(star_field), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_FALSE(background->test_flag(Widget::interactive));
+    EXPECT_FALSE(info_box->test_flag(Widget::interactive));
+    EXPECT_TRUE(position_scale->test_flag(0x10));
+}
+
+TEST_F(PlayerScreenTest, track_text_fades_into_the_info_box_over_thirty_frames) {
+    TrackInfo info;
+    info.artist = "Nyx Arden";
+    info.title = "Ink and Shadow";
+    info.length = 185.5;
+    info.comment = "Hello from the night.";
+    show_track_info(info);
+    ASSERT_EQ(effect_list.size(), 1u);
+    EXPECT_NE(dynamic_cast<BlendEffect2*>(effect_list.front().get()), nullptr);
+    EXPECT_LT(scroller->fade_step, 0.0f);  // the old comment fades out for the new one
+
+    render_frames(1111, 30);
+    EXPECT_TRUE(effect_list.empty());  // the cross-fade lasts exactly 30 frames
+    std::vector<bool> rows = inked_rows();
+    auto any_in = [&](int from, int to) {
+        for (int y = from; y < to; ++y)
+            if (rows[y]) return true;
+        return false;
+    };
+    EXPECT_TRUE(any_in(0, 16)) << "no artist line";
+    EXPECT_TRUE(any_in(16, 32)) << "no title line";
+    EXPECT_FALSE(any_in(32, 48)) << "something between the title and the length";
+    EXPECT_TRUE(any_in(48, 60)) << "no length line";
+}
+
+TEST_F(PlayerScreenTest, a_later_cross_fade_goes_in_front_of_an_earlier_one) {
+    TrackInfo first, second;
+    first.title = "one";
+    second.title = "two";
+    show_track_info(first);
+    Effect* earlier = effect_list.front().get();
+    render_frames(1111, 3);
+    show_track_info(second);
+    ASSERT_EQ(effect_list.size(), 2u);
+    EXPECT_EQ(effect_list.back().get(), earlier);
+    EXPECT_GT(scroller->fade_step, 0.0f);  // both comments empty: nothing to change
+}
+
+TEST_F(PlayerScreenTest, with_nothing_to_play_the_paused_face_wins_after_every_press) {
+    set_playback_stopped_handler(on_playback_stopped);
+    for (int i = 0; i < 100; ++i) {
+        testing::internal::CaptureStdout();
+        {
+            ScreenLock lock;
+            toggle_playback();
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "nothing to play\n");
+        audio_shutdown();  // waits for the stopped notification to be handled
+        ASSERT_FALSE(play_button->test_flag(Widget::second_face)) << "press " << i;
+    }
+}
+
+TEST_F(PlayerScreenTest, without_a_stopped_handler_the_face_follows_the_request) {
+    testing::internal::CaptureStdout();
+    toggle_playback();
+    testing::internal::GetCapturedStdout();
+    audio_shutdown();
+    EXPECT_TRUE(play_button->test_flag(Widget::second_face));
+}
+
+TEST_F(PlayerScreenTest, seeking_while_nothing_plays_only_moves_the_knob) {
+    position_scale->on_mouse(53, 5, true);
+    float chosen = position_scale->drag_value();
+    EXPECT_GT(chosen, 0.4f);
+    on_seek();
+    EXPECT_FLOAT_EQ(position_scale->get_value(), chosen);
+    EXPECT_FLOAT_EQ(position_fraction(), 0.0f);
+}
+
+TEST_F(PlayerScreenTest, intro_hands_over_to_the_player_screen_at_frame_1111) {
+    start_intro();
+    render_frames(0, 1111);
+    Uint32* pixels = static_cast<Uint32*>(canvas.surface->pixels);
+    for (int i = 0; i < 640 * 400; ++i) ASSERT_EQ(pixels[i], 0u) << "frame 1110 is not black at " << i;
+    EXPECT_TRUE(effect_list.empty());
+    render_frames(1111, 1);
+    Uint32* background_pixels = static_cast<Uint32*>(background->picture().surface->pixels);
+    EXPECT_EQ(pixels[0], background_pixels[0]);
+    EXPECT_EQ(pixels[639 + 399 * 640], background_pixels[639 + 399 * 640]);
+}
+
+TEST_F(PlayerScreenWithoutData, player_screen_runs_without_any_picture) {
+    EXPECT_NE(printed.find("can't load: \"data\""), std::string::npos);
+    EXPECT_EQ(widget_list.size(), 8u);
+    start_intro();
+    TrackInfo info;
+    info.title = "no font";
+    show_track_info(info);
+    render_frames(0, 1300);  // through the intro and well into the player phase
+    EXPECT_TRUE(in_player_phase());
+}
+
+}  // namespace
