@@ -260,7 +260,7 @@ constexpr std::array<std::uint16_t, 1024> make_rev10() {
 constexpr std::array<std::uint16_t, 1024> rev10 = make_rev10();
 
 // The rows of one 8 x 8 tile of int16, turned into its columns.
-__attribute__((target("sse2"), always_inline)) inline void transpose8(__m128i* r) {
+__attribute__((always_inline)) inline void transpose8(__m128i* r) {
     const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
     const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
     const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
@@ -275,49 +275,42 @@ __attribute__((target("sse2"), always_inline)) inline void transpose8(__m128i* r
     r[6] = _mm_unpacklo_epi64(u3, u7), r[7] = _mm_unpackhi_epi64(u3, u7);
 }
 
-// 1024 points by 8 x 8 tiles. With i = 128 a + 8 b + c (a and c of 3 bits,
-// b of 4), rev10(i) = 128 rev3(c) + 8 rev4(b) + rev3(a): the tile of rows
-// x[128 r + 8 rev4(b) ...] taken in the order r = rev3(c), once transposed,
-// holds in its column rev3(a) the 8 outputs at 128 a + 8 b. The tiles of b
-// and rev4(b) trade places, so both are loaded before either is stored.
-__attribute__((target("sse2"))) void bit_reverse_1024(std::int16_t* x) {
+// 1024 points by 8 x 8 tiles, out of place. With i = 128 a + 8 b + c (a
+// and c of 3 bits, b of 4), rev10(i) = 128 rev3(c) + 8 rev4(b) + rev3(a):
+// the tile of rows from[128 r + 8 rev4(b) ...] taken in the order
+// r = rev3(c), once transposed, holds in its column rev3(a) the 8 outputs
+// at 128 a + 8 b.
+// Inlined into each instruction set's own copy, below.
+__attribute__((always_inline)) inline void bit_reverse_1024(const std::int16_t* from, std::int16_t* to) {
+    constexpr int rev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
     for (int b = 0; b < 16; ++b) {
         const int b_rev = rev10[b] >> 6;
-        if (b_rev < b)
-            continue;
-        __m128i tile[2][8];
-        const int sources[2] = {b_rev, b};
-        const int count = b_rev == b ? 1 : 2;
-        for (int t = 0; t < count; ++t) {
-            for (int c = 0; c < 8; ++c) {
-                const int row = rev10[c] >> 7;
-                tile[t][c] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 128 * row + 8 * sources[t]));
-            }
-            transpose8(tile[t]);
-        }
-        // Tile t was read from sources[t] and lands at the other one's place.
-        for (int t = 0; t < count; ++t) {
-            const int target = count == 1 ? b : sources[1 - t];
-            for (int a = 0; a < 8; ++a)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(x + 128 * a + 8 * target), tile[t][rev10[a] >> 7]);
-        }
+        __m128i tile[8];
+        for (int c = 0; c < 8; ++c)
+            tile[c] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 128 * rev3[c] + 8 * b_rev));
+        transpose8(tile);
+        for (int a = 0; a < 8; ++a)
+            _mm_store_si128(reinterpret_cast<__m128i*>(to + 128 * a + 8 * b), tile[rev3[a]]);
     }
 }
 
-void bit_reverse(std::int16_t* re, std::int16_t* im, int m) {
-    if (m == 10) {
-        bit_reverse_1024(re);
-        bit_reverse_1024(im);
-        return;
-    }
-    // Smaller blocks, which the analyser never uses: through a scratch block.
-    std::int16_t scratch_re[1024];
-    std::int16_t scratch_im[1024];
+using Reorder = void (*)(const std::int16_t* from, std::int16_t* to);
+
+// reorder_1024 is bit_reverse_1024 built for the caller's instruction set.
+void bit_reverse(std::int16_t* re, std::int16_t* im, int m, Reorder reorder_1024) {
+    alignas(16) std::int16_t scratch_re[1024];
+    alignas(16) std::int16_t scratch_im[1024];
     const int n = 1 << m, shift = 10 - m;
-    for (int i = 0; i < n; ++i) {
-        const int from = rev10[i] >> shift;
-        scratch_re[i] = re[from];
-        scratch_im[i] = im[from];
+    if (m == 10) {
+        reorder_1024(re, scratch_re);
+        reorder_1024(im, scratch_im);
+    } else {
+        // Smaller blocks, which the analyser never uses.
+        for (int i = 0; i < n; ++i) {
+            const int from = rev10[i] >> shift;
+            scratch_re[i] = re[from];
+            scratch_im[i] = im[from];
+        }
     }
     std::memcpy(re, scratch_re, n * sizeof *re);
     std::memcpy(im, scratch_im, n * sizeof *im);
@@ -343,103 +336,282 @@ constexpr Twiddles natural_twiddles = make_natural_twiddles();
 
 // The vector stages of one instruction set. natural runs the stage of
 // half-size l before the reordering, when n / (2 l) is a multiple of the
-// lanes; reversed runs it after, when l is. Only pointers and integers
+// lanes; reversed runs it after, when l is. The _pair forms run the stages
+// l and 2 l in one pass, each vector loaded and stored once for both: they
+// need n / (4 l) or l a multiple of the lanes. Only pointers and integers
 // cross into them, so no vector value passes between code built for
 // different instruction sets.
+using Stage = void (*)(std::int16_t* re, std::int16_t* im, int n, int l);
 struct VectorKernel {
     int lanes;
-    void (*natural)(std::int16_t* re, std::int16_t* im, int n, int l);
-    void (*reversed)(std::int16_t* re, std::int16_t* im, int n, int l);
+    Stage natural, natural_pair, reversed, reversed_pair;
+    Reorder reorder_1024;
 };
 
-__attribute__((target("ssse3"), always_inline)) inline void butterflies_ssse3(
-    std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re, std::int16_t* bottom_im,
-    __m128i wr, __m128i wi) {
-    const __m128i br = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom_re));
-    const __m128i bi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom_im));
-    const __m128i qr = _mm_srai_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(top_re)), 1);
-    const __m128i qi = _mm_srai_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(top_im)), 1);
-    const __m128i tr = _mm_sub_epi16(_mm_mulhrs_epi16(wr, br), _mm_mulhrs_epi16(wi, bi));
-    const __m128i ti = _mm_add_epi16(_mm_mulhrs_epi16(wr, bi), _mm_mulhrs_epi16(wi, br));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom_re), _mm_sub_epi16(qr, tr));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom_im), _mm_sub_epi16(qi, ti));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(top_re), _mm_add_epi16(qr, tr));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(top_im), _mm_add_epi16(qi, ti));
+// One vector of complex values: real and imaginary lanes.
+struct Complex128 {
+    __m128i re, im;
+};
+
+__attribute__((target("ssse3"), always_inline)) inline Complex128 load128(const std::int16_t* re,
+                                                                          const std::int16_t* im) {
+    return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(re)),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(im))};
+}
+
+__attribute__((target("ssse3"), always_inline)) inline void store128(std::int16_t* re, std::int16_t* im,
+                                                                     Complex128 v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(re), v.re);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(im), v.im);
+}
+
+__attribute__((target("ssse3"), always_inline)) inline void butterflies128(Complex128& top, Complex128& bottom,
+                                                                           __m128i wr, __m128i wi) {
+    const __m128i tr = _mm_sub_epi16(_mm_mulhrs_epi16(wr, bottom.re), _mm_mulhrs_epi16(wi, bottom.im));
+    const __m128i ti = _mm_add_epi16(_mm_mulhrs_epi16(wr, bottom.im), _mm_mulhrs_epi16(wi, bottom.re));
+    const __m128i qr = _mm_srai_epi16(top.re, 1), qi = _mm_srai_epi16(top.im, 1);
+    bottom = {_mm_sub_epi16(qr, tr), _mm_sub_epi16(qi, ti)};
+    top = {_mm_add_epi16(qr, tr), _mm_add_epi16(qi, ti)};
+}
+
+__attribute__((target("ssse3"), always_inline)) inline __m128i twiddle128(const std::int16_t* table, int at) {
+    return _mm_set1_epi16(table[at]);
 }
 
 __attribute__((target("ssse3"))) void natural_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
     const int span = n / (2 * l);
     for (int block = 0; block < l; ++block) {
-        const __m128i wr = _mm_set1_epi16(natural_twiddles.real[l - 1 + block]);
-        const __m128i wi = _mm_set1_epi16(natural_twiddles.imag[l - 1 + block]);
-        const int top = 2 * span * block;
-        for (int k = top; k < top + span; k += 8)
-            butterflies_ssse3(re + k, im + k, re + k + span, im + k + span, wr, wi);
+        const __m128i wr = twiddle128(natural_twiddles.real.data(), l - 1 + block);
+        const __m128i wi = twiddle128(natural_twiddles.imag.data(), l - 1 + block);
+        for (int k = 2 * span * block, end = k + span; k < end; k += 8) {
+            Complex128 top = load128(re + k, im + k), bottom = load128(re + k + span, im + k + span);
+            butterflies128(top, bottom, wr, wi);
+            store128(re + k, im + k, top);
+            store128(re + k + span, im + k + span, bottom);
+        }
+    }
+}
+
+// Quarters a, b, c, d of each block: stage l pairs a with c and b with d
+// under the block's twiddle, stage 2 l pairs a with b and c with d under
+// the twiddles of its two blocks.
+__attribute__((target("ssse3"))) void natural_pair_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const int span = n / (4 * l);
+    for (int block = 0; block < l; ++block) {
+        const __m128i wr = twiddle128(natural_twiddles.real.data(), l - 1 + block);
+        const __m128i wi = twiddle128(natural_twiddles.imag.data(), l - 1 + block);
+        const __m128i wr_ab = twiddle128(natural_twiddles.real.data(), 2 * l - 1 + 2 * block);
+        const __m128i wi_ab = twiddle128(natural_twiddles.imag.data(), 2 * l - 1 + 2 * block);
+        const __m128i wr_cd = twiddle128(natural_twiddles.real.data(), 2 * l + 2 * block);
+        const __m128i wi_cd = twiddle128(natural_twiddles.imag.data(), 2 * l + 2 * block);
+        for (int k = 4 * span * block, end = k + span; k < end; k += 8) {
+            Complex128 a = load128(re + k, im + k), b = load128(re + k + span, im + k + span);
+            Complex128 c = load128(re + k + 2 * span, im + k + 2 * span);
+            Complex128 d = load128(re + k + 3 * span, im + k + 3 * span);
+            butterflies128(a, c, wr, wi);
+            butterflies128(b, d, wr, wi);
+            butterflies128(a, b, wr_ab, wi_ab);
+            butterflies128(c, d, wr_cd, wi_cd);
+            store128(re + k, im + k, a);
+            store128(re + k + span, im + k + span, b);
+            store128(re + k + 2 * span, im + k + 2 * span, c);
+            store128(re + k + 3 * span, im + k + 3 * span, d);
+        }
     }
 }
 
 __attribute__((target("ssse3"))) void reversed_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
-    const std::int16_t* twiddle_re = twiddles.real.data() + (l - 1);
-    const std::int16_t* twiddle_im = twiddles.imag.data() + (l - 1);
-    for (int group = 0; group < n; group += 2 * l)
-        for (int q = 0; q < l; q += 8)
-            butterflies_ssse3(re + group + q, im + group + q, re + group + l + q, im + group + l + q,
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(twiddle_re + q)),
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(twiddle_im + q)));
+    const std::int16_t* wr = twiddles.real.data() + (l - 1);
+    const std::int16_t* wi = twiddles.imag.data() + (l - 1);
+    for (int group = 0; group < n; group += 2 * l) {
+        for (int q = 0; q < l; q += 8) {
+            const int k = group + q;
+            Complex128 top = load128(re + k, im + k), bottom = load128(re + k + l, im + k + l);
+            const Complex128 w = load128(wr + q, wi + q);
+            butterflies128(top, bottom, w.re, w.im);
+            store128(re + k, im + k, top);
+            store128(re + k + l, im + k + l, bottom);
+        }
+    }
 }
 
-__attribute__((target("avx2"), always_inline)) inline void butterflies_avx2(
-    std::int16_t* top_re, std::int16_t* top_im, std::int16_t* bottom_re, std::int16_t* bottom_im,
-    __m256i wr, __m256i wi) {
-    const __m256i br = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom_re));
-    const __m256i bi = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom_im));
-    const __m256i qr = _mm256_srai_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top_re)), 1);
-    const __m256i qi = _mm256_srai_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(top_im)), 1);
-    const __m256i tr = _mm256_sub_epi16(_mm256_mulhrs_epi16(wr, br), _mm256_mulhrs_epi16(wi, bi));
-    const __m256i ti = _mm256_add_epi16(_mm256_mulhrs_epi16(wr, bi), _mm256_mulhrs_epi16(wi, br));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_re), _mm256_sub_epi16(qr, tr));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bottom_im), _mm256_sub_epi16(qi, ti));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(top_re), _mm256_add_epi16(qr, tr));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(top_im), _mm256_add_epi16(qi, ti));
+// Quarters a, b, c, d of each group of 4 l: stage l pairs a with b and c
+// with d under twiddle q, stage 2 l pairs a with c under q and b with d
+// under l + q.
+__attribute__((target("ssse3"))) void reversed_pair_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const std::int16_t* wr = twiddles.real.data() + (l - 1);
+    const std::int16_t* wi = twiddles.imag.data() + (l - 1);
+    const std::int16_t* wr2 = twiddles.real.data() + (2 * l - 1);
+    const std::int16_t* wi2 = twiddles.imag.data() + (2 * l - 1);
+    for (int group = 0; group < n; group += 4 * l) {
+        for (int q = 0; q < l; q += 8) {
+            const int k = group + q;
+            Complex128 a = load128(re + k, im + k), b = load128(re + k + l, im + k + l);
+            Complex128 c = load128(re + k + 2 * l, im + k + 2 * l);
+            Complex128 d = load128(re + k + 3 * l, im + k + 3 * l);
+            const Complex128 w = load128(wr + q, wi + q);
+            const Complex128 w_ac = load128(wr2 + q, wi2 + q), w_bd = load128(wr2 + l + q, wi2 + l + q);
+            butterflies128(a, b, w.re, w.im);
+            butterflies128(c, d, w.re, w.im);
+            butterflies128(a, c, w_ac.re, w_ac.im);
+            butterflies128(b, d, w_bd.re, w_bd.im);
+            store128(re + k, im + k, a);
+            store128(re + k + l, im + k + l, b);
+            store128(re + k + 2 * l, im + k + 2 * l, c);
+            store128(re + k + 3 * l, im + k + 3 * l, d);
+        }
+    }
+}
+
+// The same stages, 16 lanes wide.
+struct Complex256 {
+    __m256i re, im;
+};
+
+__attribute__((target("avx2"), always_inline)) inline Complex256 load256(const std::int16_t* re,
+                                                                          const std::int16_t* im) {
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(re)),
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(im))};
+}
+
+__attribute__((target("avx2"), always_inline)) inline void store256(std::int16_t* re, std::int16_t* im,
+                                                                     Complex256 v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(re), v.re);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(im), v.im);
+}
+
+__attribute__((target("avx2"), always_inline)) inline void butterflies256(Complex256& top, Complex256& bottom,
+                                                                           __m256i wr, __m256i wi) {
+    const __m256i tr = _mm256_sub_epi16(_mm256_mulhrs_epi16(wr, bottom.re), _mm256_mulhrs_epi16(wi, bottom.im));
+    const __m256i ti = _mm256_add_epi16(_mm256_mulhrs_epi16(wr, bottom.im), _mm256_mulhrs_epi16(wi, bottom.re));
+    const __m256i qr = _mm256_srai_epi16(top.re, 1), qi = _mm256_srai_epi16(top.im, 1);
+    bottom = {_mm256_sub_epi16(qr, tr), _mm256_sub_epi16(qi, ti)};
+    top = {_mm256_add_epi16(qr, tr), _mm256_add_epi16(qi, ti)};
+}
+
+__attribute__((target("avx2"), always_inline)) inline __m256i twiddle256(const std::int16_t* table, int at) {
+    return _mm256_set1_epi16(table[at]);
 }
 
 __attribute__((target("avx2"))) void natural_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
     const int span = n / (2 * l);
     for (int block = 0; block < l; ++block) {
-        const __m256i wr = _mm256_set1_epi16(natural_twiddles.real[l - 1 + block]);
-        const __m256i wi = _mm256_set1_epi16(natural_twiddles.imag[l - 1 + block]);
-        const int top = 2 * span * block;
-        for (int k = top; k < top + span; k += 16)
-            butterflies_avx2(re + k, im + k, re + k + span, im + k + span, wr, wi);
+        const __m256i wr = twiddle256(natural_twiddles.real.data(), l - 1 + block);
+        const __m256i wi = twiddle256(natural_twiddles.imag.data(), l - 1 + block);
+        for (int k = 2 * span * block, end = k + span; k < end; k += 16) {
+            Complex256 top = load256(re + k, im + k), bottom = load256(re + k + span, im + k + span);
+            butterflies256(top, bottom, wr, wi);
+            store256(re + k, im + k, top);
+            store256(re + k + span, im + k + span, bottom);
+        }
+    }
+}
+
+__attribute__((target("avx2"))) void natural_pair_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const int span = n / (4 * l);
+    for (int block = 0; block < l; ++block) {
+        const __m256i wr = twiddle256(natural_twiddles.real.data(), l - 1 + block);
+        const __m256i wi = twiddle256(natural_twiddles.imag.data(), l - 1 + block);
+        const __m256i wr_ab = twiddle256(natural_twiddles.real.data(), 2 * l - 1 + 2 * block);
+        const __m256i wi_ab = twiddle256(natural_twiddles.imag.data(), 2 * l - 1 + 2 * block);
+        const __m256i wr_cd = twiddle256(natural_twiddles.real.data(), 2 * l + 2 * block);
+        const __m256i wi_cd = twiddle256(natural_twiddles.imag.data(), 2 * l + 2 * block);
+        for (int k = 4 * span * block, end = k + span; k < end; k += 16) {
+            Complex256 a = load256(re + k, im + k), b = load256(re + k + span, im + k + span);
+            Complex256 c = load256(re + k + 2 * span, im + k + 2 * span);
+            Complex256 d = load256(re + k + 3 * span, im + k + 3 * span);
+            butterflies256(a, c, wr, wi);
+            butterflies256(b, d, wr, wi);
+            butterflies256(a, b, wr_ab, wi_ab);
+            butterflies256(c, d, wr_cd, wi_cd);
+            store256(re + k, im + k, a);
+            store256(re + k + span, im + k + span, b);
+            store256(re + k + 2 * span, im + k + 2 * span, c);
+            store256(re + k + 3 * span, im + k + 3 * span, d);
+        }
     }
 }
 
 __attribute__((target("avx2"))) void reversed_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
-    const std::int16_t* twiddle_re = twiddles.real.data() + (l - 1);
-    const std::int16_t* twiddle_im = twiddles.imag.data() + (l - 1);
-    for (int group = 0; group < n; group += 2 * l)
-        for (int q = 0; q < l; q += 16)
-            butterflies_avx2(re + group + q, im + group + q, re + group + l + q, im + group + l + q,
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(twiddle_re + q)),
-                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(twiddle_im + q)));
+    const std::int16_t* wr = twiddles.real.data() + (l - 1);
+    const std::int16_t* wi = twiddles.imag.data() + (l - 1);
+    for (int group = 0; group < n; group += 2 * l) {
+        for (int q = 0; q < l; q += 16) {
+            const int k = group + q;
+            Complex256 top = load256(re + k, im + k), bottom = load256(re + k + l, im + k + l);
+            const Complex256 w = load256(wr + q, wi + q);
+            butterflies256(top, bottom, w.re, w.im);
+            store256(re + k, im + k, top);
+            store256(re + k + l, im + k + l, bottom);
+        }
+    }
 }
 
-constexpr VectorKernel ssse3_kernel{8, natural_ssse3, reversed_ssse3};
-constexpr VectorKernel avx2_kernel{16, natural_avx2, reversed_avx2};
+__attribute__((target("avx2"))) void reversed_pair_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    const std::int16_t* wr = twiddles.real.data() + (l - 1);
+    const std::int16_t* wi = twiddles.imag.data() + (l - 1);
+    const std::int16_t* wr2 = twiddles.real.data() + (2 * l - 1);
+    const std::int16_t* wi2 = twiddles.imag.data() + (2 * l - 1);
+    for (int group = 0; group < n; group += 4 * l) {
+        for (int q = 0; q < l; q += 16) {
+            const int k = group + q;
+            Complex256 a = load256(re + k, im + k), b = load256(re + k + l, im + k + l);
+            Complex256 c = load256(re + k + 2 * l, im + k + 2 * l);
+            Complex256 d = load256(re + k + 3 * l, im + k + 3 * l);
+            const Complex256 w = load256(wr + q, wi + q);
+            const Complex256 w_ac = load256(wr2 + q, wi2 + q), w_bd = load256(wr2 + l + q, wi2 + l + q);
+            butterflies256(a, b, w.re, w.im);
+            butterflies256(c, d, w.re, w.im);
+            butterflies256(a, c, w_ac.re, w_ac.im);
+            butterflies256(b, d, w_bd.re, w_bd.im);
+            store256(re + k, im + k, a);
+            store256(re + k + l, im + k + l, b);
+            store256(re + k + 2 * l, im + k + 2 * l, c);
+            store256(re + k + 3 * l, im + k + 3 * l, d);
+        }
+    }
+}
+
+__attribute__((target("ssse3"))) void reorder_ssse3(const std::int16_t* from, std::int16_t* to) {
+    bit_reverse_1024(from, to);
+}
+
+// The same shuffles with three-operand encodings: no register copies.
+__attribute__((target("avx2"))) void reorder_avx2(const std::int16_t* from, std::int16_t* to) {
+    bit_reverse_1024(from, to);
+}
+
+constexpr VectorKernel ssse3_kernel{8, natural_ssse3, natural_pair_ssse3, reversed_ssse3, reversed_pair_ssse3,
+                                    reorder_ssse3};
+constexpr VectorKernel avx2_kernel{16, natural_avx2, natural_pair_avx2, reversed_avx2, reversed_pair_avx2,
+                                   reorder_avx2};
 
 // Stages too short for whole vectors, which only blocks below 512 points
 // have, run one butterfly at a time.
 int fixed_fft_vector(const VectorKernel& kernel, std::int16_t* re, std::int16_t* im, int m) {
     const int n = 1 << m;
     int l = 1;
-    for (; l < n && n / (2 * l) >= kernel.lanes; l *= 2)
-        kernel.natural(re, im, n, l);
-    bit_reverse(re, im, m);
-    for (; l < n; l *= 2) {
-        if (l >= kernel.lanes)
-            kernel.reversed(re, im, n, l);
-        else
+    while (l < n && n / (2 * l) >= kernel.lanes) {
+        if (n / (4 * l) >= kernel.lanes) {
+            kernel.natural_pair(re, im, n, l);
+            l *= 4;
+        } else {
+            kernel.natural(re, im, n, l);
+            l *= 2;
+        }
+    }
+    bit_reverse(re, im, m, kernel.reorder_1024);
+    while (l < n) {
+        if (l < kernel.lanes) {
             plain_stage(re, im, n, l);
+            l *= 2;
+        } else if (4 * l <= n) {
+            kernel.reversed_pair(re, im, n, l);
+            l *= 4;
+        } else {
+            kernel.reversed(re, im, n, l);
+            l *= 2;
+        }
     }
     return 0;
 }
