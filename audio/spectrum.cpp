@@ -169,12 +169,24 @@ void mix_to_mono(const std::int16_t* frames, std::size_t count, std::int16_t* de
         destination[i] = static_cast<std::int16_t>((frames[2 * i] + frames[2 * i + 1]) / 2);
 }
 
+namespace {
+
+// weight(i) = 16384 - (sine_table[256 + i] >> 1) for i < 512, mirrored above.
+constexpr std::array<std::int16_t, 1024> make_hann_weights() {
+    std::array<std::int16_t, 1024> weights{};
+    for (int i = 0; i < 512; ++i)
+        weights[i] = weights[1023 - i] = static_cast<std::int16_t>(16384 - (sine_values[256 + i] >> 1));
+    return weights;
+}
+
+constexpr std::array<std::int16_t, 1024> hann_weights = make_hann_weights();
+
+}  // namespace
+
 void hann_window(std::int16_t* x) {
-    for (int i = 0; i < 512; ++i) {
-        const std::int16_t weight = static_cast<std::int16_t>(16384 - (sine_table[256 + i] >> 1));
-        x[i] = fixed_mul(x[i], weight);
-        x[1023 - i] = fixed_mul(x[1023 - i], weight);
-    }
+    // One pass in order over a full table: the compiler vectorises it.
+    for (int i = 0; i < 1024; ++i)
+        x[i] = fixed_mul(x[i], hann_weights[i]);
 }
 
 namespace {
