@@ -2,10 +2,12 @@
 // decoding, the gain ramp, the spectrum capture with its one transform, and
 // the whole callback; and the Q15 fixed_fft against FFTW's float FFT of the
 // same 1024 points. The summary prints medians, the share of a buffer and the
-// fixed/float ratios.
+// fixed/float ratios. DISKPLAYER_FFT=plain|ssse3 forces a narrower path of
+// fixed_fft.
 #include "audio/engine.h"
 #include "audio/playlist.h"
 #include "audio/spectrum.h"
+#include "bench/summary.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -193,48 +195,20 @@ void fft_fftwf_real_1024(benchmark::State& state) {
 }
 BENCHMARK(fft_fftwf_real_1024)->Unit(benchmark::kMicrosecond);
 
-// Keeps each benchmark's median real and CPU time per iteration, in
-// microseconds; on a shared machine the CPU time is the steadier figure.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred)
-                continue;
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            const bool single = run.run_type == Run::RT_Iteration;
-            if (median || (single && !medians.count(run.run_name.function_name))) {
-                medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-                cpu_medians[run.run_name.function_name] = run.GetAdjustedCPUTime();
-            }
-        }
-    }
-    std::map<std::string, double> medians;
-    std::map<std::string, double> cpu_medians;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    MedianReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (auto* times : {&reporter.medians, &reporter.cpu_medians}) {
-        auto& m = *times;
-        const char* kind = times == &reporter.medians ? "real" : "cpu";
-        std::printf("\nper 1024-frame buffer (%.1f ms of sound), median %s time:\n", buffer_ms, kind);
-        for (const char* name : {"callback_whole", "callback_decode", "callback_fade", "callback_capture"})
-            if (m.count(name))
-                std::printf("  %-18s %8.2f us  %6.3f %% of a buffer\n", name, m[name],
-                            100 * m[name] / (1000 * buffer_ms));
-        if (m.count("fft_fixed_1024") && m.count("fft_fftwf_complex_1024") && m.count("fft_fftwf_real_1024"))
-            std::printf("fixed_fft 1024: %.2f us; fftwf complex %.2f us (ratio %.2f); "
-                        "fftwf real %.2f us (ratio %.2f)\n",
-                        m["fft_fixed_1024"], m["fft_fftwf_complex_1024"],
-                        m["fft_fixed_1024"] / m["fft_fftwf_complex_1024"], m["fft_fftwf_real_1024"],
-                        m["fft_fixed_1024"] / m["fft_fftwf_real_1024"]);
-    }
+    const MedianReporter& times = run_benchmarks(&argc, argv);
+    std::printf("\nper 1024-frame buffer (%.1f ms of sound), median CPU time:\n", buffer_ms);
+    for (const char* name : {"callback_whole", "callback_decode", "callback_fade", "callback_capture"})
+        if (times.has(name))
+            std::printf("  %-18s %8.2f us  %6.3f %% of a buffer\n", name, times.ns(name) / 1000,
+                        100 * times.ns(name) / (1e6 * buffer_ms));
+    std::printf("fixed_fft takes the %s path\n", fft_path_name(fft_path()));
+    print_speed(times, "fixed_fft 1024 vs FFTW complex float 1024", "fft_fixed_1024", "fft_fftwf_complex_1024", 1.0);
+    print_speed(times, "fixed_fft 1024 vs FFTW real float 1024", "fft_fixed_1024", "fft_fftwf_real_1024", 1.0);
+    print_cost(times, "one capture_spectrum block, in FFTW complex 1024s", "callback_capture",
+               "fft_fftwf_complex_1024", 0);
     benchmark::Shutdown();
     return 0;
 }
