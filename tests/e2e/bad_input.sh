@@ -121,6 +121,7 @@ while [ "$i" -le 2000 ]; do
 done
 
 export ASAN_OPTIONS="log_path=$work/sanitizer"
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/.." && pwd)/lsan.supp"
 export UBSAN_OPTIONS="log_path=$work/sanitizer print_stacktrace=1"
 export TSAN_OPTIONS="log_path=$work/sanitizer suppressions=$(cd "$(dirname "$0")/.." && pwd)/tsan.supp"
 for name in none wrong_id empty cut hostile; do

@@ -61,6 +61,7 @@ PY
 
 export TSAN_OPTIONS="suppressions=$here/../tsan.supp log_path=$work/sanitizer second_deadlock_stack=1"
 export ASAN_OPTIONS="log_path=$work/sanitizer"
+export LSAN_OPTIONS="suppressions=$here/../lsan.supp"
 export UBSAN_OPTIONS="log_path=$work/sanitizer print_stacktrace=1"
 
 start_program

@@ -1,0 +1,62 @@
+#!/bin/sh
+# Start and quit, over and over: Escape at random moments of the intro with
+# music playing, right after a next press (a track change under way), and
+# once in the player phase. Every run must end with status 0 within 5 s.
+# With a sanitizer build in DISKPLAYER_PROGRAM every exit is also checked
+# for reports, leaks at exit included (none are suppressed).
+# QUIT_CYCLES (default 20) sets the number of intro runs; QUIT_SEED the
+# random moments (printed).
+# Usage: sh quit_cycles.sh <disk dir> <build dir>
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/common.inc"
+
+cycles=${QUIT_CYCLES:-20}
+seed=${QUIT_SEED:-$(date +%s)}
+echo "quit cycles: $cycles, seed $seed"
+
+make_disk
+[ -n "${DISKPLAYER_PROGRAM:-}" ] && cp "$DISKPLAYER_PROGRAM" "$work/disk/diskplayer"
+for n in 1 2; do
+    sox -n -r 44100 -c 2 -b 16 "$work/tone.wav" synth 3 sine $((300 * n)) vol 0.3
+    oggenc -Q -q 0 -t "Track $n" -c "COMMENT=quit cycle track $n" -o "$work/disk/music/$n.ogg" "$work/tone.wav"
+done
+
+export ASAN_OPTIONS="log_path=$work/sanitizer detect_leaks=1"
+export LSAN_OPTIONS="suppressions=$here/../lsan.supp"
+export UBSAN_OPTIONS="log_path=$work/sanitizer print_stacktrace=1"
+export TSAN_OPTIONS="log_path=$work/sanitizer suppressions=$here/../tsan.supp"
+
+# One run: start, wait $1 ms, press next if $2 is 1, then Escape.
+run_once() {
+    start_program
+    wid=$(find_window)
+    if [ -z "$wid" ]; then
+        fail "run $3: no window"
+        return
+    fi
+    xdotool windowfocus --sync "$wid"
+    sleep "$(awk "BEGIN { print $1 / 1000 }")"
+    [ "$2" = 1 ] && xdotool key Return
+    xdotool key Escape
+    status=$(wait_exit 5)
+    [ "$status" = "0" ] || fail "run $3 (Escape after $1 ms, next: $2) ended with status '$status'"
+    if [ -z "$status" ]; then
+        kill -KILL "$(ps -o pid= --ppid "$(cat "$work/pid")" | tr -d ' ')" 2>/dev/null
+        wait_exit 5 >/dev/null
+    fi
+}
+
+i=0
+awk -v seed="$seed" -v n="$cycles" 'BEGIN { srand(seed); for (i = 0; i < n; i++) print int(rand() * 2500), int(rand() * 2) }' >"$work/moments"
+while read -r delay next; do
+    i=$((i + 1))
+    run_once "$delay" "$next" "$i"
+done <"$work/moments"
+# The player phase begins 37 s in.
+run_once 39000 1 player
+
+if ls "$work"/sanitizer.* >/dev/null 2>&1; then
+    fail "a sanitizer reported:"
+    cat "$work"/sanitizer.*
+fi
+finish
