@@ -61,8 +61,13 @@ void build_player_screen() {
 
     star_field = new QuorrelStars();
     for (const char* name : {"res/stars1.png", "res/stars2.png", "res/stars3.png",
-                             "res/stars4.png", "res/stars5.png"})
-        star_field->add_layer(load_image(name), background->picture());
+                             "res/stars4.png", "res/stars5.png"}) {
+        // The star field copies the pixels it needs; the picture itself
+        // would only sit in memory for the rest of the run.
+        SDL_Surface* stars = load_image(name);
+        star_field->add_layer(stars, background->picture());
+        SDL_FreeSurface(stars);
+    }
 
     scroller = new Scroller2(&font_big_cyan, 640, scroller_pixels_per_second);
     scroller->set_position(0, 92);

@@ -88,7 +88,10 @@ bool init_screen(bool bordered) {
     putenv(centred_window);
     SDL_WM_SetCaption("Vellumbra", nullptr);
     // Caption and icon go before the video mode, or SDL 1.2 shows no icon.
-    if (SDL_Surface* icon = load_png("res/icon.png")) SDL_WM_SetIcon(icon, nullptr);
+    if (SDL_Surface* icon = load_png("res/icon.png")) {
+        SDL_WM_SetIcon(icon, nullptr);  // SDL keeps a copy of its own
+        SDL_FreeSurface(icon);
+    }
     SDL_Surface* window = SDL_SetVideoMode(canvas_width, canvas_height, 32,
                                            bordered ? 0 : SDL_NOFRAME);
     if (!window) {
