@@ -94,6 +94,9 @@ inline MedianReporter& run_benchmarks(int* argc, char** argv) {
     std::vector<char*> args(argv, argv + *argc);
     static std::string repetitions = "--benchmark_repetitions=5";
     static std::string only_aggregates = "--benchmark_report_aggregates_only=true";
+    // Colour codes would run into the first summary line.
+    static std::string no_colour = "--benchmark_color=false";
+    args.insert(args.begin() + 1, &no_colour[0]);
     args.insert(args.begin() + 1, &only_aggregates[0]);
     args.insert(args.begin() + 1, &repetitions[0]);
     int count = static_cast<int>(args.size());
