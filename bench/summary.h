@@ -17,6 +17,8 @@
 // benchmark (or its only run when there are no repetitions).
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
+    // No colour: its closing code would run into the first summary line.
+    MedianReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
@@ -94,9 +96,6 @@ inline MedianReporter& run_benchmarks(int* argc, char** argv) {
     std::vector<char*> args(argv, argv + *argc);
     static std::string repetitions = "--benchmark_repetitions=5";
     static std::string only_aggregates = "--benchmark_report_aggregates_only=true";
-    // Colour codes would run into the first summary line.
-    static std::string no_colour = "--benchmark_color=false";
-    args.insert(args.begin() + 1, &no_colour[0]);
     args.insert(args.begin() + 1, &only_aggregates[0]);
     args.insert(args.begin() + 1, &repetitions[0]);
     int count = static_cast<int>(args.size());
