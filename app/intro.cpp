@@ -22,6 +22,9 @@ void start_intro() {
         auto picture = std::make_unique<BlendEffect3>(canvas, row.start_ms, row.length_ms,
                                                       row.fade_in_ms, row.fade_out_ms);
         picture->picture.set_image(load_image(row.picture));
+        // Each picture is shown by this one effect: let it go with the effect
+        // instead of keeping it for the rest of the run.
+        picture->picture.picture().owned = true;
         picture->picture.set_position(row.x, row.y);
         effect_list.push_back(std::move(picture));
     }
