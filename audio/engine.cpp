@@ -1,6 +1,6 @@
 #include "audio/engine.h"
 
-#include "audio/diagnostics.h"
+#include "gfx/misc.h"
 #include "audio/playlist.h"
 #include "audio/spectrum.h"
 

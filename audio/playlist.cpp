@@ -1,6 +1,5 @@
 #include "audio/playlist.h"
 
-#include "audio/diagnostics.h"
 #include "gfx/misc.h"
 
 #include <dlib/dir_nav.h>

@@ -1,6 +1,5 @@
 #include "audio/vorbis.h"
 
-#include "audio/diagnostics.h"
 #include "gfx/misc.h"
 
 #include <cmath>
