@@ -244,12 +244,17 @@ BENCHMARK(sdl_blit_player_canvas)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* timeline_path = nullptr;
+    std::string timeline_path;
     int runs = 5;
     std::vector<char*> rest;
     for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--timeline=", 11) == 0)
+        if (std::strncmp(argv[i], "--timeline=", 11) == 0) {
+            // The program runs in the disk folder: anchor the name here first.
             timeline_path = argv[i] + 11;
+            char here[4096];
+            if (timeline_path[0] != '/' && getcwd(here, sizeof here) != nullptr)
+                timeline_path = std::string(here) + "/" + timeline_path;
+        }
         else if (std::strncmp(argv[i], "--runs=", 7) == 0)
             runs = std::max(1, std::atoi(argv[i] + 7));
         else
@@ -277,8 +282,8 @@ int main(int argc, char** argv) {
         report_heaviest(timeline, reference, last_picture_first, last_intro_frame,
                         "render_frame, heaviest frame of the last picture fading", 3);
         report_heaviest(timeline, reference, 0, last_intro_frame, "render_frame, heaviest intro frame", 3);
-        if (timeline_path != nullptr)
-            write_timeline(timeline, timeline_path);
+        if (!timeline_path.empty())
+            write_timeline(timeline, timeline_path.c_str());
     }
     benchmark::Shutdown();
     if (started) {
