@@ -97,12 +97,38 @@ void render_frame() {
     run_effects();
 }
 
+namespace {
+
+// True when no canvas pixel is translucent. The canvas is opaque throughout
+// the player phase until the quit fade; there, blending over black gives the
+// canvas itself and a plain copy does the same work for a fraction of the cost.
+bool canvas_is_opaque() {
+    const SDL_Surface* s = canvas.surface;
+    if (s->format->BytesPerPixel != 4) return false;
+    for (int y = 0; y < s->h; ++y) {
+        const Uint32* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(s->pixels) +
+                                                           static_cast<std::ptrdiff_t>(y) * s->pitch);
+        Uint32 all = 0xFFFFFFFFu;
+        for (int x = 0; x < s->w; ++x) all &= row[x];
+        if ((all >> 24) != 0xFF) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void present_frame() {
     frame_event_pending.store(false);
     ScreenLock lock;
     if (!screen.surface || !canvas.surface) return;
-    screen.clear();
-    SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
+    if (in_player_phase() && canvas_is_opaque()) {
+        SDL_SetAlpha(canvas.surface, 0, 255);
+        SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
+        SDL_SetAlpha(canvas.surface, SDL_SRCALPHA, 255);
+    } else {
+        screen.clear();
+        SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
+    }
     SDL_UpdateRect(screen.surface, 0, 0, 0, 0);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -174,6 +175,43 @@ TEST_F(PresentTest, canvas_is_blended_over_black) {
     EXPECT_EQ(at(0, 0), (std::vector<int>{0, 0, 0}));  // transparent shows black
     std::vector<int> grey = at(5, 4);
     EXPECT_NEAR(grey[0], 128, 2);
+}
+
+TEST_F(PresentTest, opaque_player_canvas_shows_exactly_as_blended_over_black) {
+    // The copy taken for an opaque canvas must show what the blend shows.
+    std::srand(3);
+    Uint32* pixels = static_cast<Uint32*>(canvas.surface->pixels);
+    for (int i = 0; i < 640 * 400; ++i) pixels[i] = 0xFF000000u | (std::rand() & 0xFFFFFF);
+    auto shown = [&] {
+        std::vector<Uint32> out;
+        for (int y = 0; y < 400; y += 7)
+            for (int x = 0; x < 640; x += 3) {
+                Uint8 r, g, b;
+                SDL_GetRGB(static_cast<Uint32*>(screen.surface->pixels)[y * (screen.surface->pitch / 4) + x],
+                           screen.surface->format, &r, &g, &b);
+                out.push_back(static_cast<Uint32>(r) << 16 | g << 8 | b);
+            }
+        return out;
+    };
+    frame_counter.store(100);  // intro: always blended
+    present_frame();
+    std::vector<Uint32> blended = shown();
+    screen.fill(9, 9, 9);
+    frame_counter.store(2000);  // player phase, opaque canvas
+    present_frame();
+    EXPECT_EQ(shown(), blended);
+    EXPECT_TRUE(canvas.surface->flags & SDL_SRCALPHA);  // still drawn with alpha
+    std::vector<Uint32> expected;
+    for (int y = 0; y < 400; y += 7)
+        for (int x = 0; x < 640; x += 3) expected.push_back(pixels[y * 640 + x] & 0xFFFFFF);
+    EXPECT_EQ(blended, expected);
+
+    pixels[640 * 5 + 3] = 0x80FFFFFF;  // one translucent pixel: blended again, over black
+    present_frame();
+    Uint8 r, g, b;
+    SDL_GetRGB(static_cast<Uint32*>(screen.surface->pixels)[5 * (screen.surface->pitch / 4) + 3],
+               screen.surface->format, &r, &g, &b);
+    EXPECT_NEAR(r, 128, 2);
 }
 
 TEST_F(PresentTest, at_most_one_frame_ready_event_waits_in_the_queue) {
