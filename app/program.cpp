@@ -124,6 +124,9 @@ void begin_quit() {
         if (background) background->set_flag(Widget::redraw_all, true);
     }
     pause_playback();
+    // SDL 1.2's timer thread wakes every millisecond for as long as it runs,
+    // which would cost more than the whole player: it starts only now.
+    if (!SDL_WasInit(SDL_INIT_TIMER)) SDL_InitSubSystem(SDL_INIT_TIMER);
     SDL_AddTimer(quit_delay_ms, post_quit_event, nullptr);
 }
 
@@ -196,7 +199,7 @@ void shutdown_program() {
 
 int program_main(int argc, char** argv) {
     bool bordered = parse_bordered(argc, argv);
-    SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
+    SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO);  // the timer waits for the quit
     std::atexit(SDL_Quit);
     if (!init_video(bordered)) {
         shutdown_program();
