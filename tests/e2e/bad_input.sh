@@ -121,9 +121,9 @@ while [ "$i" -le 2000 ]; do
 done
 
 export ASAN_OPTIONS="log_path=$work/sanitizer"
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/.." && pwd)/lsan.supp"
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")/.." && pwd)/lsan.supp print_suppressions=0"
 export UBSAN_OPTIONS="log_path=$work/sanitizer print_stacktrace=1"
-export TSAN_OPTIONS="log_path=$work/sanitizer suppressions=$(cd "$(dirname "$0")/.." && pwd)/tsan.supp"
+export TSAN_OPTIONS="log_path=$work/sanitizer suppressions=$(cd "$(dirname "$0")/.." && pwd)/tsan.supp print_suppressions=0"
 for name in none wrong_id empty cut hostile; do
     (cd "$work/$name" && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy exec ./diskplayer >out.txt 2>&1) &
     pids="$pids $!"
@@ -205,7 +205,9 @@ lines cut | grep -q 'fifo' && fail "cut: the FIFO was opened"
 [ -z "$(lines hostile | grep -v -e '^buffer size: ')" ] ||
     fail "hostile: unexpected lines: $(lines hostile | grep -v -e '^buffer size: ' | head -n 3)"
 
-if ls "$work"/sanitizer.* >/dev/null 2>&1; then
+# A log that only lists the suppressions used is no report.
+if cat "$work"/sanitizer.* 2>/dev/null |
+        grep -q -E 'ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error'; then
     fail "a sanitizer reported:"
     cat "$work"/sanitizer.*
 fi

@@ -22,9 +22,9 @@ for n in 1 2; do
 done
 
 export ASAN_OPTIONS="log_path=$work/sanitizer detect_leaks=1"
-export LSAN_OPTIONS="suppressions=$here/../lsan.supp"
+export LSAN_OPTIONS="suppressions=$here/../lsan.supp print_suppressions=0"
 export UBSAN_OPTIONS="log_path=$work/sanitizer print_stacktrace=1"
-export TSAN_OPTIONS="log_path=$work/sanitizer suppressions=$here/../tsan.supp"
+export TSAN_OPTIONS="log_path=$work/sanitizer suppressions=$here/../tsan.supp print_suppressions=0"
 
 # One run: start, wait $1 ms, press next if $2 is 1, then Escape.
 run_once() {
@@ -55,7 +55,9 @@ done <"$work/moments"
 # The player phase begins 37 s in.
 run_once 39000 1 player
 
-if ls "$work"/sanitizer.* >/dev/null 2>&1; then
+# A log that only lists the suppressions used is no report.
+if cat "$work"/sanitizer.* 2>/dev/null |
+        grep -q -E 'ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error'; then
     fail "a sanitizer reported:"
     cat "$work"/sanitizer.*
 fi

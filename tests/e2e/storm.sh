@@ -59,9 +59,9 @@ PY
 [ -f "$music/01 good.ogg" ] && [ -f "$music/10 $(printf 'long%.0s' $(seq 60)).ogg" ] ||
     { fail "could not make the music folder"; finish; }
 
-export TSAN_OPTIONS="suppressions=$here/../tsan.supp log_path=$work/sanitizer second_deadlock_stack=1"
+export TSAN_OPTIONS="suppressions=$here/../tsan.supp print_suppressions=0 log_path=$work/sanitizer second_deadlock_stack=1"
 export ASAN_OPTIONS="log_path=$work/sanitizer"
-export LSAN_OPTIONS="suppressions=$here/../lsan.supp"
+export LSAN_OPTIONS="suppressions=$here/../lsan.supp print_suppressions=0"
 export UBSAN_OPTIONS="log_path=$work/sanitizer print_stacktrace=1"
 
 start_program
@@ -129,7 +129,9 @@ xdotool windowfocus --sync "$wid" key Escape
 status=$(wait_exit 15)
 [ "$status" = "0" ] || fail "Escape after the storm ended the program with status '$status'"
 
-if ls "$work"/sanitizer.* >/dev/null 2>&1; then
+# A log that only lists the suppressions used is no report.
+if cat "$work"/sanitizer.* 2>/dev/null |
+        grep -q -E 'ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error'; then
     fail "a sanitizer reported:"
     cat "$work"/sanitizer.*
 fi
