@@ -63,7 +63,10 @@ double Vorbis::tell() {
     if (!opened)
         return 0;
     double seconds = ov_time_tell(&file);
-    return seconds == OV_EINVAL ? 0 : seconds;
+    // Besides its invalid-argument code, the library can report a negative
+    // or infinite position after a lapped seek it could not make; a play
+    // position is never that, so all of these read as the start.
+    return std::isfinite(seconds) && seconds >= 0 ? seconds : 0;
 }
 
 double Vorbis::total() {

@@ -112,15 +112,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
 
     double fraction = size ? data[size - 1] / 200.0 : 0.0;  // up to 1.275: past the end too
     track.seek(length > 0 ? fraction * length : fraction);
-    // FIXME: after a lapped seek that libvorbisfile cannot make, tell passes
-    // on whatever position the library is left with: sample -1 (-1/44100 s),
-    // or -inf when the stream's next link claims a rate of 0. The engine's
-    // fraction then goes negative and the scale clamps it, so nothing shows,
-    // but the decoder should report 0 then. Until it does, the check runs
-    // only with DISKPLAYER_FUZZ_STRICT_TELL set (fuzz/corpus/vorbis/
-    // failed_seek.ogg shows the first case).
+    // After a lapped seek that libvorbisfile cannot make, the library is
+    // left at sample -1, or at -inf when the stream's next link claims a
+    // rate of 0 (fuzz/corpus/vorbis/failed_seek.ogg): tell must say 0 then.
     double position = track.tell();
-    if (std::getenv("DISKPLAYER_FUZZ_STRICT_TELL") && !(position >= 0)) {
+    if (!(position >= 0)) {
         std::fprintf(stderr, "position %g of %g s after a seek\n", position, length);
         fault("the position is negative after a seek");
     }

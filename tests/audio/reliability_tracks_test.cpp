@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -92,6 +93,26 @@ TEST(odd_names, spaces_foreign_bytes_and_very_long_names_are_listed_and_opened_a
         EXPECT_EQ(title, "cut short");
     }
     playlist.clear();
+}
+
+}  // namespace
+
+namespace {
+
+// A stream whose later pages the library cannot seek into leaves it at
+// sample -1; the position must still read as a place in the track.
+TEST(damaged_tracks, a_seek_the_library_cannot_make_leaves_a_position_of_zero_or_more) {
+    Vorbis track;
+    ASSERT_TRUE(track.open(SOURCE_DIR "/fuzz/corpus/vorbis/failed_seek.ogg"));
+    std::vector<Sint16> buffer(4096);
+    double length = track.total();
+    for (double fraction : {0.0, 0.3, 0.5, 0.9, 1.0, 1.275}) {
+        track.read(buffer.data(), static_cast<int>(buffer.size() * sizeof(Sint16)));
+        track.seek(length > 0 ? fraction * length : fraction);
+        double position = track.tell();
+        EXPECT_TRUE(std::isfinite(position)) << "after a seek to " << fraction;
+        EXPECT_GE(position, 0.0) << "after a seek to " << fraction;
+    }
 }
 
 }  // namespace
