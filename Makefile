@@ -3,7 +3,8 @@
 BUILD := build
 JOBS  := 2
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench fuzz fuzz-build check-threads clean
+FUZZ_SECONDS := 60
 
 all: build
 
@@ -22,7 +23,7 @@ run: build
 # The unit and end-to-end tests, then the same again built with
 # AddressSanitizer and UndefinedBehaviorSanitizer (lightly optimised, no
 # debug info, no demo music: the sanitizers are what that run is for).
-test: build
+test: build fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O1 \
 	    -DCMAKE_C_FLAGS_DEBUG=-O1 -DDISKPLAYER_SANITIZE=address,undefined \
@@ -31,10 +32,31 @@ test: build
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 \
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS)
 
+# The libFuzzer targets (clang); make test runs each briefly over its seeds.
+fuzz-build: deps
+	@cmake -S fuzz -B $(BUILD)/fuzz -DCMAKE_C_COMPILER=clang-14 \
+	    -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+	@cmake --build $(BUILD)/fuzz -j $(JOBS)
+
+fuzz: fuzz-build
+	./scripts/fuzz --no-build --build-dir $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+# The input storm and the quit cycles with ThreadSanitizer.
+check-threads: deps
+	@cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DDISKPLAYER_SANITIZE=thread -DDISKPLAYER_MUSIC=OFF -DDISKPLAYER_BENCH=OFF >/dev/null
+	@cmake --build $(BUILD)-tsan -j $(JOBS) --target disk send_close
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1" \
+	    DISKPLAYER_PROGRAM=$(CURDIR)/$(BUILD)-tsan/disk/diskplayer STORM_RSS_SLACK_KB=200000 \
+	    sh tests/e2e/storm.sh $(BUILD)-tsan/disk $(BUILD)-tsan
+	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1" \
+	    DISKPLAYER_PROGRAM=$(CURDIR)/$(BUILD)-tsan/disk/diskplayer \
+	    sh tests/e2e/quit_cycles.sh $(BUILD)-tsan/disk $(BUILD)-tsan
+
 bench: deps
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
 	@./scripts/run-bench $(BUILD)-bench
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan
