@@ -72,6 +72,18 @@ void register_callbacks() {
     if (position_scale) position_scale->action.store(on_seek);
 }
 
+void start_player() {
+    audio_init(spectrum_bands);
+    {
+        ScreenLock lock;
+        toggle_playback();
+    }
+    // Before any handler is registered: this shows the first track itself.
+    TrackInfo info;
+    show_track_info(current_track_info(info));
+    register_callbacks();
+}
+
 bool parse_bordered(int argc, char** argv) {
     bool bordered = false;
     for (int i = 1; i < argc; ++i)
@@ -205,15 +217,7 @@ int program_main(int argc, char** argv) {
         shutdown_program();
         return 1;
     }
-    audio_init(spectrum_bands);
-    {
-        ScreenLock lock;
-        toggle_playback();
-    }
-    TrackInfo info;
-    current_track_info(info);
-    show_track_info(info);
-    register_callbacks();
+    start_player();
     int status = event_loop(SDL_WaitEvent);
     shutdown_program();
     return status;

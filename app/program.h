@@ -19,6 +19,10 @@ bool init_video(bool bordered);
 // Connects the screen and the audio side: the notification handlers, the
 // position and spectrum feeds and the four widget actions.
 void register_callbacks();
+// The audio side's part of start-up, after the screen: the engine with 39
+// bands and the music folder, the first start of playback, the first track's
+// text, then register_callbacks.
+void start_player();
 
 // Handles one event; false when the loop must end (the quit event).
 bool dispatch_event(const SDL_Event& event);

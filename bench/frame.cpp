@@ -64,14 +64,7 @@ bool set_up() {
     SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
     if (!init_screen(false))
         return false;
-    audio_init(39);
-    {
-        ScreenLock lock;
-        toggle_playback();
-    }
-    TrackInfo info;
-    show_track_info(current_track_info(info));
-    register_callbacks();
+    start_player();
     SDL_LockAudio();
     return true;
 }

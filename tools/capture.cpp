@@ -93,14 +93,7 @@ int main(int argc, char** argv) {
 
     SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
     if (!init_screen(false)) return 1;
-    audio_init(39);
-    {
-        ScreenLock lock;
-        toggle_playback();
-    }
-    TrackInfo info;
-    show_track_info(current_track_info(info));
-    register_callbacks();
+    start_player();
 
     // The device's own thread stays out; this loop is the only listener.
     SDL_LockAudio();
