@@ -7,6 +7,8 @@
 #include "gfx/blit.h"
 #include "gfx/graphics.h"
 
+#include "fuzz/fuzz_support.h"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -17,24 +19,6 @@
 
 namespace {
 
-[[noreturn]] void fault(const char* what) {
-    std::fprintf(stderr, "blit fuzzer: %s\n", what);
-    std::abort();
-}
-void check(bool ok, const char* what) {
-    if (!ok) fault(what);
-}
-
-struct Reader {
-    const std::uint8_t* data;
-    size_t size;
-    std::uint8_t byte() {
-        if (size == 0) return 0;
-        --size;
-        return *data++;
-    }
-    int int16() { return std::int16_t(byte() | byte() << 8); }
-};
 
 // Mostly 32-bit surfaces in the standard format; now and then 24 or 16 bits.
 SDL_Surface* make_surface(Reader& in) {

@@ -8,6 +8,8 @@
 #include "gfx/font.h"
 #include "gfx/graphics.h"
 
+#include "fuzz/fuzz_support.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -21,24 +23,6 @@
 
 namespace {
 
-[[noreturn]] void fault(const char* what) {
-    std::fprintf(stderr, "font fuzzer: %s\n", what);
-    std::abort();
-}
-void check(bool ok, const char* what) {
-    if (!ok) fault(what);
-}
-
-struct Reader {
-    const std::uint8_t* data;
-    size_t size;
-    std::uint8_t byte() {
-        if (size == 0) return 0;
-        --size;
-        return *data++;
-    }
-    int int16() { return std::int16_t(byte() | byte() << 8); }
-};
 
 SDL_Surface* make_picture(Reader& in) {
     int w = in.byte();                 // up to 255 columns

@@ -11,6 +11,8 @@
 #include "gfx/misc.h"
 #include "gfx/resource_table.h"
 
+#include "fuzz/fuzz_support.h"
+
 #include <SDL.h>
 #include <fcntl.h>
 #include <lodepng.h>
@@ -27,13 +29,6 @@ namespace {
 
 std::string folder;
 
-[[noreturn]] void fault(const char* what) {
-    std::fprintf(stderr, "resources fuzzer: %s\n", what);
-    std::abort();
-}
-void check(bool ok, const char* what) {
-    if (!ok) fault(what);
-}
 
 void remove_folder() {
     unlink((folder + "/data").c_str());

@@ -8,6 +8,8 @@
 // position and length are never negative once a stream is open.
 #include "audio/vorbis.h"
 
+#include "fuzz/fuzz_support.h"
+
 #include <fcntl.h>
 #include <sanitizer/lsan_interface.h>
 #include <unistd.h>
@@ -23,13 +25,6 @@ namespace {
 
 std::string path;
 
-[[noreturn]] void fault(const char* what) {
-    std::fprintf(stderr, "vorbis fuzzer: %s\n", what);
-    std::abort();
-}
-void check(bool ok, const char* what) {
-    if (!ok) fault(what);
-}
 
 void remove_track() { unlink(path.c_str()); }
 
