@@ -31,7 +31,18 @@ run_once() {
     start_program
     wid=$(find_window)
     if [ -z "$wid" ]; then
+        # On a loaded machine a start can miss the window's deadline; a
+        # program that never opens one fails the second try as well.
+        echo "run $3: no window yet; program output:"
+        cat "$work/out.txt"
+        kill "$(ps -o pid= --ppid "$(cat "$work/pid")" | tr -d ' ')" 2>/dev/null
+        wait_exit 5 >/dev/null
+        start_program
+        wid=$(find_window)
+    fi
+    if [ -z "$wid" ]; then
         fail "run $3: no window"
+        cat "$work/out.txt"
         return
     fi
     xdotool windowfocus --sync "$wid"
