@@ -162,19 +162,23 @@ bool equal_nocase(char a, char b) {
            std::tolower(static_cast<unsigned char>(b));
 }
 
-bool starts_with_nocase(const std::string& s, const std::string& prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (!equal_nocase(s[i], prefix[i])) return false;
+namespace {
+
+// True when text stands in s from position start on, ignoring case.
+bool matches_nocase_at(const std::string& s, size_t start, const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!equal_nocase(s[start + i], text[i])) return false;
     return true;
 }
 
+}  // namespace
+
+bool starts_with_nocase(const std::string& s, const std::string& prefix) {
+    return s.size() >= prefix.size() && matches_nocase_at(s, 0, prefix);
+}
+
 bool ends_with_nocase(const std::string& s, const std::string& suffix) {
-    if (s.size() < suffix.size()) return false;
-    size_t start = s.size() - suffix.size();
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (!equal_nocase(s[start + i], suffix[i])) return false;
-    return true;
+    return s.size() >= suffix.size() && matches_nocase_at(s, s.size() - suffix.size(), suffix);
 }
 
 void print_line(const std::string& line) {
