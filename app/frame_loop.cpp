@@ -1,6 +1,8 @@
 #include "app/frame_loop.h"
 
+#include "app/event_wait.h"
 #include "app/player_screen.h"
+#include "gfx/blit.h"
 #include "widgets/image.h"
 #include "widgets/quorrel_spectrum.h"
 #include "widgets/skinned_scale.h"
@@ -31,7 +33,10 @@ void push_frame_ready() {
     event.user.code = user_event_frame_ready;
     event.user.data1 = nullptr;
     event.user.data2 = nullptr;
-    if (SDL_PushEvent(&event) != 0) frame_event_pending.store(false);
+    if (SDL_PushEvent(&event) != 0)
+        frame_event_pending.store(false);
+    else
+        wake_event_wait();
 }
 
 void add_widget(Widget* w) {
@@ -97,35 +102,14 @@ void render_frame() {
     run_effects();
 }
 
-namespace {
-
-// True when no canvas pixel is translucent. The canvas is opaque throughout
-// the player phase until the quit fade; there, blending over black gives the
-// canvas itself and a plain copy does the same work for a fraction of the cost.
-bool canvas_is_opaque() {
-    const SDL_Surface* s = canvas.surface;
-    if (s->format->BytesPerPixel != 4) return false;
-    for (int y = 0; y < s->h; ++y) {
-        const Uint32* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(s->pixels) +
-                                                           static_cast<std::ptrdiff_t>(y) * s->pitch);
-        Uint32 all = 0xFFFFFFFFu;
-        for (int x = 0; x < s->w; ++x) all &= row[x];
-        if ((all >> 24) != 0xFF) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 void present_frame() {
     frame_event_pending.store(false);
     ScreenLock lock;
     if (!screen.surface || !canvas.surface) return;
-    if (in_player_phase() && canvas_is_opaque()) {
-        SDL_SetAlpha(canvas.surface, 0, 255);
-        SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
-        SDL_SetAlpha(canvas.surface, SDL_SRCALPHA, 255);
-    } else {
+    // The program's own pass gives exactly what SDL's blend over a cleared
+    // window gives, in one pass over the canvas instead of three; a window
+    // in another pixel format takes SDL's way.
+    if (show_over_black(canvas.surface, screen.surface) != 0) {
         screen.clear();
         SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
     }

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/event_wait.h"
 #include "app/frame_loop.h"
 #include "app/intro.h"
 #include "app/player_screen.h"
@@ -149,7 +150,9 @@ Uint32 post_quit_event(Uint32, void*) {
     event.user.data1 = nullptr;
     event.user.data2 = nullptr;
     // A full queue must not swallow the quit: try again a frame later.
-    return SDL_PushEvent(&event) == 0 ? 0 : frame_period_ms;
+    if (SDL_PushEvent(&event) != 0) return frame_period_ms;
+    wake_event_wait();
+    return 0;
 }
 
 bool dispatch_event(const SDL_Event& event) {
@@ -218,7 +221,7 @@ int program_main(int argc, char** argv) {
         return 1;
     }
     start_player();
-    int status = event_loop(SDL_WaitEvent);
+    int status = event_loop(wait_for_event);
     shutdown_program();
     return status;
 }

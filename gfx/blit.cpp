@@ -1,5 +1,7 @@
 #include "gfx/blit.h"
 
+#include "gfx/graphics.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -62,6 +64,21 @@ void blend_pixels(const Uint8* s, Uint8* d, int count, int global_alpha) {
         int a = alpha_curve[sp >> 24];
         if (!full_opacity) a = global_alpha * a / 255;
         Uint32 out = blend_pixel(sp, dp, a);
+        std::memcpy(d, &out, 4);
+    }
+}
+
+// SDL's blend onto black: with a destination of 0 its (s - d) * a >> 8 + d
+// is c * a >> 8, and it copies the colour of an opaque pixel unchanged.
+void over_black_pixels(const Uint8* s, Uint8* d, int count) {
+    for (int x = 0; x < count; ++x, s += 4, d += 4) {
+        Uint32 p;
+        std::memcpy(&p, s, 4);
+        Uint32 a = p >> 24;
+        Uint32 out = p & 0x00FFFFFFu;
+        if (a != 255)
+            out = (((p >> 16) & 0xFF) * a >> 8) << 16 | (((p >> 8) & 0xFF) * a >> 8) << 8 |
+                  ((p & 0xFF) * a >> 8);
         std::memcpy(d, &out, 4);
     }
 }
@@ -182,6 +199,58 @@ __attribute__((target("avx2"))) void blend_row_avx2(const Uint8* s, Uint8* d, in
     blend_row_sse2<full_opacity>(s + x * 4, d + x * 4, w - x, global_alpha);
 }
 
+// c * a >> 8 per channel in 16-bit lanes (at most 255 * 254, no overflow).
+__attribute__((target("sse2"))) void over_black_row_sse2(const Uint8* s, Uint8* d, int w) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour_mask = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i solid = _mm_set1_epi32(255);
+    int x = 0;
+    for (; x + 4 <= w; x += 4) {
+        __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x * 4));
+        __m128i a32 = _mm_srli_epi32(sp, 24);
+        __m128i a16 = _mm_packs_epi32(a32, a32);
+        __m128i pairs = _mm_unpacklo_epi16(a16, a16);
+        __m128i a_lo = _mm_unpacklo_epi32(pairs, pairs);
+        __m128i a_hi = _mm_unpackhi_epi32(pairs, pairs);
+        __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sp, zero), a_lo), 8);
+        __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sp, zero), a_hi), 8);
+        __m128i scaled = _mm_packus_epi16(lo, hi);
+        __m128i opaque = _mm_cmpeq_epi32(a32, solid);
+        __m128i out = _mm_or_si128(_mm_and_si128(opaque, sp), _mm_andnot_si128(opaque, scaled));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 4), _mm_and_si128(out, colour_mask));
+    }
+    over_black_pixels(s + x * 4, d + x * 4, w - x);
+}
+
+__attribute__((target("avx2"))) void over_black_row_avx2(const Uint8* s, Uint8* d, int w) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i colour_mask = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i solid = _mm256_set1_epi32(255);
+    int x = 0;
+    for (; x + 8 <= w; x += 8) {
+        __m256i sp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + x * 4));
+        __m256i a32 = _mm256_srli_epi32(sp, 24);
+        __m256i out;
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a32, solid)) == -1) {
+            out = sp;  // the whole player screen: nothing to scale
+        } else {
+            __m256i a16 = _mm256_packs_epi32(a32, a32);
+            __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
+            __m256i a_lo = _mm256_unpacklo_epi32(pairs, pairs);
+            __m256i a_hi = _mm256_unpackhi_epi32(pairs, pairs);
+            __m256i lo =
+                _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sp, zero), a_lo), 8);
+            __m256i hi =
+                _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(sp, zero), a_hi), 8);
+            __m256i scaled = _mm256_packus_epi16(lo, hi);
+            __m256i opaque = _mm256_cmpeq_epi32(a32, solid);
+            out = _mm256_or_si256(_mm256_and_si256(opaque, sp), _mm256_andnot_si256(opaque, scaled));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x * 4), _mm256_and_si256(out, colour_mask));
+    }
+    over_black_row_sse2(s + x * 4, d + x * 4, w - x);
+}
+
 using RowBlender = void (*)(const Uint8*, Uint8*, int, int);
 
 // Picked once from what the processor running the program offers, never
@@ -189,16 +258,20 @@ using RowBlender = void (*)(const Uint8*, Uint8*, int, int);
 struct RowBlenders {
     RowBlender full;
     RowBlender scaled;
+    void (*over_black)(const Uint8*, Uint8*, int);
 };
 
 RowBlenders pick_row_blenders() {
     if (const char* forced = std::getenv("DISKPLAYER_BLIT")) {
-        if (std::strcmp(forced, "scalar") == 0) return {blend_pixels<true>, blend_pixels<false>};
-        if (std::strcmp(forced, "sse2") == 0) return {blend_row_sse2<true>, blend_row_sse2<false>};
+        if (std::strcmp(forced, "scalar") == 0)
+            return {blend_pixels<true>, blend_pixels<false>, over_black_pixels};
+        if (std::strcmp(forced, "sse2") == 0)
+            return {blend_row_sse2<true>, blend_row_sse2<false>, over_black_row_sse2};
     }
     __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return {blend_row_avx2<true>, blend_row_avx2<false>};
-    return {blend_row_sse2<true>, blend_row_sse2<false>};
+    if (__builtin_cpu_supports("avx2"))
+        return {blend_row_avx2<true>, blend_row_avx2<false>, over_black_row_avx2};
+    return {blend_row_sse2<true>, blend_row_sse2<false>, over_black_row_sse2};
 }
 
 #else
@@ -206,9 +279,12 @@ RowBlenders pick_row_blenders() {
 struct RowBlenders {
     void (*full)(const Uint8*, Uint8*, int, int);
     void (*scaled)(const Uint8*, Uint8*, int, int);
+    void (*over_black)(const Uint8*, Uint8*, int);
 };
 
-RowBlenders pick_row_blenders() { return {blend_pixels<true>, blend_pixels<false>}; }
+RowBlenders pick_row_blenders() {
+    return {blend_pixels<true>, blend_pixels<false>, over_black_pixels};
+}
 
 #endif
 
@@ -328,6 +404,28 @@ int alpha_blit(SDL_Surface* src, SDL_Rect* src_rect, Uint8 global_alpha,
 
 int blit_surface(SDL_Surface* src, SDL_Rect* src_rect, SDL_Surface* dst, SDL_Rect* dst_rect) {
     return alpha_blit(src, src_rect, 255, dst, dst_rect);
+}
+
+int show_over_black(const SDL_Surface* src, SDL_Surface* dst) {
+    if (!src || !dst || !src->format || !dst->format || !src->pixels) {
+        SDL_SetError("show_over_black: passed a NULL surface");
+        return -1;
+    }
+    const SDL_PixelFormat* f = dst->format;
+    if (src->format->BytesPerPixel != 4 || f->BytesPerPixel != 4 ||
+        f->Rmask != standard_red_mask || f->Gmask != standard_green_mask ||
+        f->Bmask != standard_blue_mask || f->Amask != 0 || dst->w < src->w || dst->h < src->h) {
+        SDL_SetError("show_over_black: the window's pixel format differs from the canvas'");
+        return -1;
+    }
+    if (SDL_LockSurface(dst) != 0) return -1;
+    auto over_black = row_blenders().over_black;
+    for (int y = 0; y < src->h; ++y)
+        over_black(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch,
+                   static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch,
+                   src->w);
+    SDL_UnlockSurface(dst);
+    return 0;
 }
 
 void scale_surface_alpha(SDL_Surface* surface, Uint8 factor) {

@@ -286,3 +286,83 @@ TEST(ScaleSurfaceAlpha, every_alpha_and_factor_matches_the_formula) {
 }
 
 }  // namespace
+
+namespace {
+
+// SDL's own answer: its per-pixel-alpha blit onto a cleared 32-bit window.
+SDL_Surface* shown_by_sdl(SDL_Surface* canvas) {
+    SDL_Surface* window = SDL_CreateRGBSurface(0, canvas->w, canvas->h, 32, 0x00FF0000,
+                                               0x0000FF00, 0x000000FF, 0);
+    SDL_FillRect(window, nullptr, 0);
+    SDL_UpperBlit(canvas, nullptr, window, nullptr);
+    return window;
+}
+
+TEST(ShowOverBlack, gives_what_sdl_blends_onto_black_for_every_alpha_and_channel) {
+    // Row a holds alpha a; columns walk every channel value, in every channel.
+    SDL_Surface* canvas = make_surface(256, 256);
+    for (int a = 0; a < 256; ++a)
+        for (int c = 0; c < 256; ++c)
+            at(canvas, c, a) = static_cast<Uint32>(a) << 24 | static_cast<Uint32>(c) << 16 |
+                               static_cast<Uint32>(255 - c) << 8 | static_cast<Uint32>(c ^ 0x5A);
+    SDL_Surface* expected = shown_by_sdl(canvas);
+    SDL_Surface* window = SDL_CreateRGBSurface(0, 256, 256, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+    fill_all(window, 0x12345678);  // whatever the last frame left
+    ASSERT_EQ(show_over_black(canvas, window), 0);
+    int wrong = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            if (at(window, x, y) != at(expected, x, y) && ++wrong < 5)
+                ADD_FAILURE() << "alpha " << y << " column " << x << ": " << std::hex
+                              << at(window, x, y) << " vs SDL " << at(expected, x, y);
+    EXPECT_EQ(wrong, 0);
+    SDL_FreeSurface(window);
+    SDL_FreeSurface(expected);
+    SDL_FreeSurface(canvas);
+}
+
+TEST(ShowOverBlack, every_width_matches_sdl_so_no_row_tail_is_lost) {
+    std::srand(5);
+    for (int w = 1; w <= 67; ++w) {
+        SDL_Surface* canvas = make_surface(w, 3);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < w; ++x) {
+                Uint32 alpha = std::rand() % 3 == 0 ? 255u : static_cast<Uint32>(std::rand() & 0xFF);
+                at(canvas, x, y) = alpha << 24 | (std::rand() & 0xFFFFFF);
+            }
+        SDL_Surface* expected = shown_by_sdl(canvas);
+        // A wider window: what lies right of the canvas stays as it was.
+        SDL_Surface* window = SDL_CreateRGBSurface(0, w + 5, 3, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+        fill_all(window, 0x00ABCDEF);
+        ASSERT_EQ(show_over_black(canvas, window), 0);
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(at(window, x, y), at(expected, x, y)) << "width " << w << " x " << x;
+            for (int x = w; x < w + 5; ++x) ASSERT_EQ(at(window, x, y), 0x00ABCDEFu);
+        }
+        SDL_FreeSurface(window);
+        SDL_FreeSurface(expected);
+        SDL_FreeSurface(canvas);
+    }
+}
+
+TEST(ShowOverBlack, refuses_windows_it_cannot_write_directly) {
+    SDL_Surface* canvas = make_surface(8, 8);
+    fill_all(canvas, 0xFF102030);
+    SDL_Surface* rgb565 = SDL_CreateRGBSurface(0, 8, 8, 16, 0xF800, 0x07E0, 0x001F, 0);
+    SDL_Surface* bgr = SDL_CreateRGBSurface(0, 8, 8, 32, 0x000000FF, 0x0000FF00, 0x00FF0000, 0);
+    SDL_Surface* with_alpha = make_surface(8, 8);
+    SDL_Surface* small = SDL_CreateRGBSurface(0, 7, 8, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+    for (SDL_Surface* window : {rgb565, bgr, with_alpha, small}) {
+        std::vector<Uint8> before(static_cast<const Uint8*>(window->pixels),
+                                  static_cast<const Uint8*>(window->pixels) + window->pitch * window->h);
+        EXPECT_EQ(show_over_black(canvas, window), -1);
+        EXPECT_EQ(std::memcmp(before.data(), window->pixels, before.size()), 0);
+        SDL_FreeSurface(window);
+    }
+    EXPECT_EQ(show_over_black(nullptr, canvas), -1);
+    EXPECT_EQ(show_over_black(canvas, nullptr), -1);
+    SDL_FreeSurface(canvas);
+}
+
+}  // namespace
