@@ -3,6 +3,7 @@
 #include "app/event_wait.h"
 #include "app/player_screen.h"
 #include "gfx/blit.h"
+#include "gfx/damage.h"
 #include "widgets/image.h"
 #include "widgets/quorrel_spectrum.h"
 #include "widgets/skinned_scale.h"
@@ -102,18 +103,57 @@ void render_frame() {
     run_effects();
 }
 
+namespace {
+
+Damage canvas_damage;
+// What the record was last started for: a new window or canvas starts over
+// with everything.
+const SDL_Surface* presented_window = nullptr;
+const SDL_Surface* presented_canvas = nullptr;
+std::vector<SDL_Rect> update_rects;
+
+// Only what was drawn since the last presentation, where the window takes
+// the canvas' pixels directly.
+bool show_drawn_parts() {
+    if (!can_show_over_black(canvas.surface, screen.surface)) return false;
+    for (const SDL_Rect& r : canvas_damage.drawn_rects())
+        if (show_over_black(canvas.surface, screen.surface, &r) != 0) return false;
+    if (!canvas_damage.drawn_pixels().empty()) {
+        if (SDL_LockSurface(screen.surface) != 0) return false;
+        for (Uint32 index : canvas_damage.drawn_pixels())
+            show_pixel_over_black(canvas.surface, screen.surface, index);
+        SDL_UnlockSurface(screen.surface);
+    }
+    return true;
+}
+
+}  // namespace
+
 void present_frame() {
     frame_event_pending.store(false);
     ScreenLock lock;
     if (!screen.surface || !canvas.surface) return;
-    // The program's own pass gives exactly what SDL's blend over a cleared
-    // window gives, in one pass over the canvas instead of three; a window
-    // in another pixel format takes SDL's way.
-    if (show_over_black(canvas.surface, screen.surface) != 0) {
-        screen.clear();
-        SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
+    if (canvas.damage != &canvas_damage || screen.surface != presented_window ||
+        canvas.surface != presented_canvas) {
+        canvas.damage = &canvas_damage;
+        canvas_damage.set_bounds(canvas.surface->w, canvas.surface->h);
+        presented_window = screen.surface;
+        presented_canvas = canvas.surface;
     }
-    SDL_UpdateRect(screen.surface, 0, 0, 0, 0);
+    if (canvas_damage.is_empty()) return;  // the window shows this frame already
+    if (canvas_damage.is_everything() || !show_drawn_parts()) {
+        // The program's own pass gives exactly what SDL's blend over a
+        // cleared window gives, in one pass instead of three; a window in
+        // another pixel format takes SDL's way.
+        if (show_over_black(canvas.surface, screen.surface) != 0) {
+            screen.clear();
+            SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
+        }
+        canvas_damage.add_everything();
+    }
+    canvas_damage.update_rects(update_rects);
+    SDL_UpdateRects(screen.surface, static_cast<int>(update_rects.size()), update_rects.data());
+    canvas_damage.clear();
 }
 
 int frame_thread(void*) {

@@ -84,7 +84,9 @@ void run_effects();
 // Catch-up for missed frames: counts them and advances every effect once per
 // frame without drawing.
 void skip_frames(Uint32 count);
-// Main thread, on the frame-ready event: blends the canvas over a black window.
+// Main thread, on the frame-ready event: blends the canvas over a black
+// window. Only what was drawn on the canvas since the last presentation is
+// converted and sent; the first presentation into a window sends it whole.
 void present_frame();
 // Asks the main thread to present, unless a frame-ready event is still
 // waiting in SDL's queue: a stalled main thread must not find the queue full

@@ -2,10 +2,13 @@
 
 #include "gfx/misc.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
-Vorbis::Vorbis() : opened(false), bitstream(0), info(nullptr), file() {}
+Vorbis::Vorbis()
+    : opened(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
+      stop(Stop::none) {}
 
 Vorbis::~Vorbis() {
     if (opened)
@@ -17,6 +20,7 @@ bool Vorbis::open(const std::string& path) {
         ov_clear(&file);
     opened = false;
     info = nullptr;
+    forget_ahead();
 
     if (ov_fopen(path.c_str(), &file) < 0) {
         // ov_fopen has already released whatever it opened.
@@ -40,21 +44,45 @@ bool Vorbis::open(const std::string& path) {
     return true;
 }
 
+void Vorbis::forget_ahead() {
+    ahead_begin = ahead_end = 0;
+    stop = Stop::none;
+}
+
+void Vorbis::decode_ahead() {
+    ahead_begin = ahead_end = 0;
+    while (ahead_end < read_ahead_bytes) {
+        // little-endian, 16-bit words, signed: the device's format as it is
+        long last = ov_read(&file, ahead + ahead_end, read_ahead_bytes - ahead_end, 0, 2, 1, &bitstream);
+        if (last <= 0) {
+            stop = last < 0 ? Stop::fault : Stop::end;
+            return;
+        }
+        ahead_end += static_cast<int>(last);
+    }
+}
+
 int Vorbis::read(Sint16* buffer, int bytes) {
     if (!opened)
         return 0;
     char* out = reinterpret_cast<char*>(buffer);
     int delivered = 0;
-    long last = 1;
-    while (delivered < bytes && last > 0) {
-        // little-endian, 16-bit words, signed: the device's format as it is
-        last = ov_read(&file, out + delivered, bytes - delivered, 0, 2, 1, &bitstream);
-        if (last < 0) {
-            // A hole or a damaged packet ends the track like its end would.
-            print_line("vorbis fuckup\n");
-            break;
+    while (delivered < bytes) {
+        if (ahead_begin == ahead_end) {
+            if (stop != Stop::none) {
+                // A hole or a damaged packet ends the track like its end
+                // would; reading on tries the decoder again.
+                if (stop == Stop::fault) print_line("vorbis fuckup\n");
+                stop = Stop::none;
+                break;
+            }
+            decode_ahead();
+            continue;
         }
-        delivered += static_cast<int>(last);
+        int n = std::min(bytes - delivered, ahead_end - ahead_begin);
+        std::memcpy(out + delivered, ahead + ahead_begin, static_cast<std::size_t>(n));
+        ahead_begin += n;
+        delivered += n;
     }
     return delivered;
 }
@@ -62,7 +90,8 @@ int Vorbis::read(Sint16* buffer, int bytes) {
 double Vorbis::tell() {
     if (!opened)
         return 0;
-    double seconds = ov_time_tell(&file);
+    // The decoder stands past the sound decoded ahead and not yet handed out.
+    double seconds = ov_time_tell(&file) - (ahead_end - ahead_begin) / 4 / 44100.0;
     // Besides its invalid-argument code, the library can report a negative
     // or infinite position after a lapped seek it could not make; a play
     // position is never that, so all of these read as the start.
@@ -78,8 +107,9 @@ double Vorbis::total() {
 void Vorbis::seek(double seconds) {
     // The library turns seconds into a sample count unchecked; NaN or
     // infinity would make that conversion undefined.
-    if (opened && std::isfinite(seconds))
-        ov_time_seek_lap(&file, seconds);
+    // What was decoded ahead still plays when the seek fails.
+    if (opened && std::isfinite(seconds) && ov_time_seek_lap(&file, seconds) == 0)
+        forget_ahead();
 }
 
 void Vorbis::read_tags(std::string& artist, std::string& title, std::string& comment) {

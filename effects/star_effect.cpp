@@ -1,5 +1,7 @@
 #include "effects/star_effect.h"
 
+#include "gfx/damage.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -81,6 +83,7 @@ bool StarEffect::draw() {
         if (x < 0 || x >= row_length || y < 0 || y >= canvas_height)
             continue;
         pixels[y * row_length + x] = colour_for_travel(travel);
+        if (target.damage) target.damage->add_pixel(static_cast<Uint32>(y * row_length + x));
     }
     return frame < 0;
 }

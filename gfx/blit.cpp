@@ -2,6 +2,7 @@
 
 #include "gfx/graphics.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -406,26 +407,42 @@ int blit_surface(SDL_Surface* src, SDL_Rect* src_rect, SDL_Surface* dst, SDL_Rec
     return alpha_blit(src, src_rect, 255, dst, dst_rect);
 }
 
-int show_over_black(const SDL_Surface* src, SDL_Surface* dst) {
-    if (!src || !dst || !src->format || !dst->format || !src->pixels) {
-        SDL_SetError("show_over_black: passed a NULL surface");
-        return -1;
-    }
+bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst) {
+    if (!src || !dst || !src->format || !dst->format || !src->pixels) return false;
     const SDL_PixelFormat* f = dst->format;
-    if (src->format->BytesPerPixel != 4 || f->BytesPerPixel != 4 ||
-        f->Rmask != standard_red_mask || f->Gmask != standard_green_mask ||
-        f->Bmask != standard_blue_mask || f->Amask != 0 || dst->w < src->w || dst->h < src->h) {
+    return src->format->BytesPerPixel == 4 && f->BytesPerPixel == 4 &&
+           f->Rmask == standard_red_mask && f->Gmask == standard_green_mask &&
+           f->Bmask == standard_blue_mask && f->Amask == 0 && dst->w >= src->w && dst->h >= src->h;
+}
+
+int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* area) {
+    if (!can_show_over_black(src, dst)) {
         SDL_SetError("show_over_black: the window's pixel format differs from the canvas'");
         return -1;
     }
+    int left = 0, top = 0, right = src->w, bottom = src->h;
+    if (area) {
+        left = std::max<int>(area->x, 0);
+        top = std::max<int>(area->y, 0);
+        right = std::min<int>(area->x + area->w, src->w);
+        bottom = std::min<int>(area->y + area->h, src->h);
+        if (left >= right || top >= bottom) return 0;
+    }
     if (SDL_LockSurface(dst) != 0) return -1;
     auto over_black = row_blenders().over_black;
-    for (int y = 0; y < src->h; ++y)
-        over_black(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch,
-                   static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch,
-                   src->w);
+    for (int y = top; y < bottom; ++y)
+        over_black(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch + left * 4,
+                   static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch + left * 4,
+                   right - left);
     SDL_UnlockSurface(dst);
     return 0;
+}
+
+void show_pixel_over_black(const SDL_Surface* src, SDL_Surface* dst, Uint32 index) {
+    int x = static_cast<int>(index % static_cast<Uint32>(src->w));
+    int y = static_cast<int>(index / static_cast<Uint32>(src->w));
+    over_black_pixels(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch + x * 4,
+                      static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch + x * 4, 1);
 }
 
 void scale_surface_alpha(SDL_Surface* surface, Uint8 factor) {

@@ -17,10 +17,17 @@ int alpha_blit(SDL_Surface* src, SDL_Rect* src_rect, Uint8 global_alpha,
 // alpha_blit with global alpha 255.
 int blit_surface(SDL_Surface* src, SDL_Rect* src_rect, SDL_Surface* dst, SDL_Rect* dst_rect);
 // What SDL's per-pixel-alpha blit of src onto a black window leaves there,
-// written straight into dst: each colour channel c becomes c * a >> 8, or
-// stays c where a = 255; the top byte becomes 0. One pass instead of a fill
-// and SDL's blend. dst must be 32-bit with the standard colour masks, no
-// alpha, and at least src's size; returns -1 with SDL's error text set otherwise.
-int show_over_black(const SDL_Surface* src, SDL_Surface* dst);
+// written straight into dst at the same place: each colour channel c becomes
+// c * a >> 8, or stays c where a = 255; the top byte becomes 0. One pass
+// instead of a fill and SDL's blend. Only area (clipped to src) when given.
+// Returns -1 with SDL's error text set, writing nothing, unless
+// can_show_over_black.
+int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* area = nullptr);
+// show_over_black of the single pixel at index y * w + x of src (whose rows
+// are packed); the caller has checked can_show_over_black and the index.
+void show_pixel_over_black(const SDL_Surface* src, SDL_Surface* dst, Uint32 index);
+// dst is 32-bit with the standard colour masks, no alpha, and at least src's
+// size; src is 32-bit.
+bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst);
 // alpha = alpha * factor / 256 for every pixel; factor 255 changes nothing.
 void scale_surface_alpha(SDL_Surface* surface, Uint8 factor);

@@ -1,15 +1,16 @@
 #include "gfx/graphics.h"
 
 #include "gfx/blit.h"
+#include "gfx/damage.h"
 
 #include <cmath>
 
-Graphics::Graphics() : surface(0), rect{0, 0, 0, 0}, alpha(255), owned(false) {}
+Graphics::Graphics() : surface(0), rect{0, 0, 0, 0}, alpha(255), owned(false), damage(nullptr) {}
 
 Graphics::~Graphics() { free_surface(); }
 
 Graphics::Graphics(const Graphics& from)
-    : surface(from.surface), rect(from.rect), alpha(from.alpha), owned(false) {
+    : surface(from.surface), rect(from.rect), alpha(from.alpha), owned(false), damage(nullptr) {
     assert(from.surface == 0);
 }
 
@@ -46,6 +47,13 @@ void Graphics::set_surface(SDL_Surface* s) {
 void Graphics::blit(Graphics& source, SDL_Rect* source_rect, SDL_Rect* dest_rect) {
     assert(&source != this);
     if (!surface) return;
+    if (damage && source.surface && source.alpha != 0) {
+        // Clipping only ever shrinks this area, and a negative source
+        // offset moves the drawing right by as much as it narrows it.
+        damage->add(dest_rect ? dest_rect->x : 0, dest_rect ? dest_rect->y : 0,
+                    source_rect ? source_rect->w : source.surface->w,
+                    source_rect ? source_rect->h : source.surface->h);
+    }
     alpha_blit(source.surface, source_rect, source.alpha, surface, dest_rect);
 }
 
@@ -71,11 +79,13 @@ void Graphics::set_alpha(float f) {
 
 void Graphics::fill(Uint8 r, Uint8 g, Uint8 b) {
     if (!surface) return;
+    if (damage) damage->add(rect.x, rect.y, rect.w, rect.h);
     SDL_FillRect(surface, &rect, SDL_MapRGB(surface->format, r, g, b));
 }
 
 void Graphics::fill(Uint8 r, Uint8 g, Uint8 b, Uint8 a) {
     if (!surface) return;
+    if (damage) damage->add(rect.x, rect.y, rect.w, rect.h);
     SDL_FillRect(surface, &rect, SDL_MapRGBA(surface->format, r, g, b, a));
 }
 
@@ -85,5 +95,6 @@ void Graphics::scale_alpha(float f) {
     // hit the undefined float-to-integer conversion.
     if (!(f >= 0.0f)) f = 0.0f;
     if (f > 1.0f) f = 1.0f;
+    if (damage && f < 1.0f) damage->add_everything();
     scale_surface_alpha(surface, static_cast<Uint8>(static_cast<int>(f * 255.0f)));
 }

@@ -7,6 +7,8 @@
 #include <SDL.h>
 #include <cassert>
 
+class Damage;
+
 // The standard pixel format: 32-bit ARGB, alpha in the top byte.
 constexpr Uint32 standard_alpha_mask = 0xFF000000;
 constexpr Uint32 standard_red_mask = 0x00FF0000;
@@ -52,4 +54,8 @@ public:
     SDL_Rect rect;
     Uint8 alpha;
     bool owned;
+    // Where drawing on this picture is recorded, if anywhere (the canvas'
+    // record, for presentation). Code that writes pixels directly records
+    // them itself.
+    Damage* damage;
 };

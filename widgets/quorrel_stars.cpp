@@ -1,5 +1,6 @@
 #include "widgets/quorrel_stars.h"
 
+#include "gfx/damage.h"
 #include "gfx/graphics.h"
 
 #include <cmath>
@@ -90,6 +91,12 @@ void QuorrelStars::draw(Graphics& target)
     Uint32* pixels = static_cast<Uint32*>(target.surface->pixels);
     blend_layer(layers[layer_a], envelope[phase_a % period], pixels);
     blend_layer(layers[layer_b], envelope[phase_b % period], pixels);
+    if (target.damage) {
+        for (std::size_t layer : {layer_a, layer_b}) {
+            const std::vector<Uint32>& triples = layers[layer];
+            for (std::size_t i = 2; i < triples.size(); i += 3) target.damage->add_pixel(triples[i]);
+        }
+    }
 }
 
 void QuorrelStars::blend_layer(const std::vector<Uint32>& layer, unsigned level, Uint32* pixels) const

@@ -177,41 +177,74 @@ TEST_F(PresentTest, canvas_is_blended_over_black) {
     EXPECT_NEAR(grey[0], 128, 2);
 }
 
-TEST_F(PresentTest, opaque_player_canvas_shows_exactly_as_blended_over_black) {
-    // The copy taken for an opaque canvas must show what the blend shows.
+// What SDL's own blend of the canvas over a black window shows, in RGB.
+std::vector<Uint32> shown_rgb(SDL_Surface* s) {
+    std::vector<Uint32> out;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 640; ++x) {
+            Uint8 r, g, b;
+            SDL_GetRGB(static_cast<Uint32*>(s->pixels)[y * (s->pitch / 4) + x], s->format, &r, &g, &b);
+            out.push_back(static_cast<Uint32>(r) << 16 | g << 8 | b);
+        }
+    return out;
+}
+
+std::vector<Uint32> sdl_blend_over_black() {
+    SDL_Surface* reference = SDL_CreateRGBSurface(0, 640, 400, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    SDL_FillRect(reference, nullptr, 0);
+    SDL_UpperBlit(canvas.surface, nullptr, reference, nullptr);
+    std::vector<Uint32> out = shown_rgb(reference);
+    SDL_FreeSurface(reference);
+    return out;
+}
+
+TEST_F(PresentTest, first_frame_into_a_window_shows_the_whole_canvas_as_sdl_blends_it) {
     std::srand(3);
     Uint32* pixels = static_cast<Uint32*>(canvas.surface->pixels);
-    for (int i = 0; i < 640 * 400; ++i) pixels[i] = 0xFF000000u | (std::rand() & 0xFFFFFF);
-    auto shown = [&] {
-        std::vector<Uint32> out;
-        for (int y = 0; y < 400; y += 7)
-            for (int x = 0; x < 640; x += 3) {
-                Uint8 r, g, b;
-                SDL_GetRGB(static_cast<Uint32*>(screen.surface->pixels)[y * (screen.surface->pitch / 4) + x],
-                           screen.surface->format, &r, &g, &b);
-                out.push_back(static_cast<Uint32>(r) << 16 | g << 8 | b);
-            }
-        return out;
-    };
-    frame_counter.store(100);  // intro: always blended
-    present_frame();
-    std::vector<Uint32> blended = shown();
+    for (int i = 0; i < 640 * 400; ++i)
+        pixels[i] = (i / 640 % 3 == 0 ? std::rand() & 0xFF : 255u) << 24 | (std::rand() & 0xFFFFFF);
     screen.fill(9, 9, 9);
-    frame_counter.store(2000);  // player phase, opaque canvas
-    present_frame();
-    EXPECT_EQ(shown(), blended);
-    EXPECT_TRUE(canvas.surface->flags & SDL_SRCALPHA);  // still drawn with alpha
-    std::vector<Uint32> expected;
-    for (int y = 0; y < 400; y += 7)
-        for (int x = 0; x < 640; x += 3) expected.push_back(pixels[y * 640 + x] & 0xFFFFFF);
-    EXPECT_EQ(blended, expected);
+    for (Uint32 frame : {100u, 2000u}) {  // intro and player phase alike
+        frame_counter.store(frame);
+        present_frame();
+        EXPECT_EQ(shown_rgb(screen.surface), sdl_blend_over_black()) << "frame " << frame;
+        EXPECT_TRUE(canvas.surface->flags & SDL_SRCALPHA);  // still drawn with alpha
+    }
+}
 
-    pixels[640 * 5 + 3] = 0x80FFFFFF;  // one translucent pixel: blended again, over black
+TEST_F(PresentTest, later_frames_send_only_what_was_drawn_and_show_it_exactly) {
+    canvas.fill(10, 20, 30);
     present_frame();
-    Uint8 r, g, b;
-    SDL_GetRGB(static_cast<Uint32*>(screen.surface->pixels)[5 * (screen.surface->pitch / 4) + 3],
-               screen.surface->format, &r, &g, &b);
-    EXPECT_NEAR(r, 128, 2);
+    screen.fill(9, 9, 9);  // stands for anything drawn into the window behind our back
+    Graphics dot;
+    dot.create_surface(3, 2);
+    dot.fill(200, 100, 50, 128);
+    SDL_Rect at{100, 200, 0, 0};
+    canvas.blit(dot, nullptr, &at);
+    present_frame();
+    auto pixel = [&](int x, int y) {
+        Uint8 r, g, b;
+        SDL_GetRGB(static_cast<Uint32*>(screen.surface->pixels)[y * (screen.surface->pitch / 4) + x],
+                   screen.surface->format, &r, &g, &b);
+        return static_cast<Uint32>(r) << 16 | g << 8 | b;
+    };
+    std::vector<Uint32> expected = sdl_blend_over_black();
+    for (int y = 200; y < 202; ++y)
+        for (int x = 100; x < 103; ++x) EXPECT_EQ(pixel(x, y), expected[y * 640 + x]);
+    EXPECT_EQ(pixel(99, 200), 0x090909u);  // not drawn: not sent again
+    EXPECT_EQ(pixel(0, 0), 0x090909u);
+    // Nothing drawn: nothing presented at all.
+    screen.fill(1, 1, 1);
+    present_frame();
+    EXPECT_EQ(pixel(100, 200), 0x010101u);
+}
+
+TEST_F(PresentTest, a_canvas_fading_out_is_presented_whole) {
+    canvas.fill(200, 200, 200);
+    present_frame();
+    canvas.scale_alpha(0.5f);
+    present_frame();
+    EXPECT_EQ(shown_rgb(screen.surface), sdl_blend_over_black());
 }
 
 TEST_F(PresentTest, at_most_one_frame_ready_event_waits_in_the_queue) {

@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "audio/engine.h"
 #include "effects/blend_effect2.h"
+#include "gfx/blit.h"
 #include "gfx/font.h"
 #include "gfx/misc.h"
 #include "widgets/image.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -178,6 +180,51 @@ TEST_F(PlayerScreenTest, intro_hands_over_to_the_player_screen_at_frame_1111) {
     Uint32* background_pixels = static_cast<Uint32*>(background->picture().surface->pixels);
     EXPECT_EQ(pixels[0], background_pixels[0]);
     EXPECT_EQ(pixels[639 + 399 * 640], background_pixels[639 + 399 * 640]);
+}
+
+TEST_F(PlayerScreenTest, window_shows_every_presented_frame_exactly_though_only_changes_are_sent) {
+    // The window keeps what earlier presentations sent; each one converts
+    // only what was drawn since. Any drawing that escapes the record would
+    // leave a stale pixel here, in the intro, the player screen, an info box
+    // cross-fade, a hovered and pressed button or the quit fade.
+    SDL_Surface* window = SDL_SetVideoMode(640, 400, 32, SDL_NOFRAME);
+    ASSERT_NE(window, nullptr);
+    screen.set_surface(window);
+    SDL_Surface* expected = SDL_CreateRGBSurface(0, 640, 400, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+    ASSERT_NE(expected, nullptr);
+    start_intro();
+    std::srand(17);
+    Uint32 frame = 0;
+    while (frame < 1500) {
+        for (int renders = 1 + std::rand() % 3; renders > 0; --renders, ++frame) {
+            frame_counter.store(frame);
+            if (frame == 1200) {
+                TrackInfo info;
+                info.artist = "Someone";
+                info.title = "Something new";
+                show_track_info(info);
+            }
+            if (frame >= 1250 && frame < 1300) {
+                // The pointer over the controls, pressing now and then.
+                ScreenLock lock;
+                pointer_dispatch(widget_list, 260 + static_cast<int>(frame % 50) * 2, 50, frame % 7 == 0);
+            }
+            if (frame == 1400) {
+                ScreenLock lock;
+                begin_quit();
+            }
+            for (Uint8& level : spectrum_display->levels) level = static_cast<Uint8>(std::rand());
+            render_frame();
+        }
+        present_frame();
+        ASSERT_EQ(show_over_black(canvas.surface, expected), 0);
+        for (int y = 0; y < 400; ++y)
+            ASSERT_EQ(std::memcmp(static_cast<Uint8*>(window->pixels) + y * window->pitch,
+                                  static_cast<Uint8*>(expected->pixels) + y * expected->pitch, 640 * 4),
+                      0)
+                << "row " << y << " is stale after frame " << frame - 1;
+    }
+    SDL_FreeSurface(expected);
 }
 
 TEST_F(PlayerScreenWithoutData, player_screen_runs_without_any_picture) {

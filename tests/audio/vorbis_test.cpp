@@ -189,6 +189,30 @@ TEST(vorbis, a_damaged_page_ends_the_track_early_with_one_line) {
     total += got;
     EXPECT_LT(total, 44100L * 6 * 4);
     EXPECT_GT(total, 0);
+    // Reading on takes up the sound after the lost page, once.
+    long rest = 0;
+    CaptureStdout();
+    while ((got = track.read(buffer.data(), 4096)) > 0)
+        rest += got;
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_GT(rest, 0);
+    EXPECT_LT(total + rest, 44100L * 6 * 4);
+}
+
+TEST(vorbis, position_is_what_read_handed_out_not_what_was_decoded_ahead) {
+    TempFolder folder;
+    const std::string path = write_track(folder, "a.ogg", stereo(44100 * 2));
+    Vorbis track;
+    ASSERT_TRUE(track.open(path));
+    std::vector<Sint16> buffer(2048);
+    for (int block = 1; block <= 40; ++block) {
+        ASSERT_EQ(track.read(buffer.data(), 4096), 4096);
+        EXPECT_NEAR(track.tell(), block * 1024 / 44100.0, 1e-9) << "after block " << block;
+    }
+    track.seek(0.5);
+    EXPECT_NEAR(track.tell(), 0.5, 0.01);
+    ASSERT_EQ(track.read(buffer.data(), 4096), 4096);
+    EXPECT_NEAR(track.tell(), 0.5 + 1024 / 44100.0, 0.01);
 }
 
 TEST(vorbis, seek_moves_the_position) {
