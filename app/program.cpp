@@ -113,6 +113,9 @@ bool init_screen(bool bordered) {
     }
     screen.set_surface(window);
     canvas.create_surface(canvas_width, canvas_height);
+    // The new surface's memory is only reserved: writing it once here takes
+    // the page faults at start-up instead of in the intro's first frame.
+    canvas.clear();
     load_fonts();
     build_player_screen();
     start_intro();
