@@ -49,15 +49,20 @@ void Damage::update_rects(std::vector<SDL_Rect>& out) const {
         out.push_back(SDL_Rect{0, 0, static_cast<Uint16>(width), static_cast<Uint16>(height)});
         return;
     }
-    out = rects;
-    if (pixels.empty()) return;
+    // One span per band of rows: each rectangle costs a request of its own,
+    // and the star pixels make most bands wide anyway.
     int bands = (height + band_height - 1) / band_height;
     std::vector<int> left(bands, width), right(bands, 0);
+    auto widen = [&](int band, int from, int to) {
+        left[band] = std::min(left[band], from);
+        right[band] = std::max(right[band], to);
+    };
+    for (const SDL_Rect& r : rects)
+        for (int band = r.y / band_height; band <= (r.y + r.h - 1) / band_height; ++band)
+            widen(band, r.x, r.x + r.w);
     for (Uint32 index : pixels) {
         int x = static_cast<int>(index % static_cast<Uint32>(width));
-        int band = static_cast<int>(index / static_cast<Uint32>(width)) / band_height;
-        left[band] = std::min(left[band], x);
-        right[band] = std::max(right[band], x + 1);
+        widen(static_cast<int>(index / static_cast<Uint32>(width)) / band_height, x, x + 1);
     }
     for (int band = 0; band < bands; ++band) {
         if (left[band] >= right[band]) continue;

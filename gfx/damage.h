@@ -33,9 +33,9 @@ public:
     bool is_empty() const { return !everything && rects.empty() && pixels.empty(); }
     const std::vector<SDL_Rect>& drawn_rects() const { return rects; }
     const std::vector<Uint32>& drawn_pixels() const { return pixels; }
-    // What to send to the window system: the rects and, per band of rows,
-    // the span of columns the single pixels fall in. The whole picture when
-    // everything is marked.
+    // What to send to the window system: per band of rows, the span of
+    // columns the rects and single pixels reach there. The whole picture
+    // when everything is marked.
     void update_rects(std::vector<SDL_Rect>& out) const;
 
     // Starts a new record, of nothing.

@@ -58,7 +58,7 @@ TEST(Damage, large_or_many_drawings_become_everything_so_the_record_stays_bounde
     EXPECT_EQ(sent[0].h, 400);
 }
 
-TEST(Damage, pixels_reach_the_window_system_in_one_span_per_band) {
+TEST(Damage, rects_and_pixels_reach_the_window_system_in_one_span_per_band) {
     Damage damage;
     damage.set_bounds(640, 37);  // the last band is 5 rows high
     damage.clear();
@@ -68,9 +68,14 @@ TEST(Damage, pixels_reach_the_window_system_in_one_span_per_band) {
     drawn.push_back(640 * 37);  // past the end: ignored
     for (Uint32 index : drawn) damage.add_pixel(index);
     damage.add(5, 5, 2, 2);
+    damage.add(600, 10, 30, 20);  // reaches into the second band
     std::vector<SDL_Rect> sent;
     damage.update_rects(sent);
-    EXPECT_LE(sent.size(), 1u + 3u);
+    EXPECT_LE(sent.size(), 3u);  // one request per band
+    for (int y = 10; y < 30; ++y) {
+        EXPECT_TRUE(covered(sent, 600, y));
+        EXPECT_TRUE(covered(sent, 629, y));
+    }
     for (Uint32 index : drawn) {
         if (index < 640 * 37) {
             EXPECT_TRUE(covered(sent, index % 640, index / 640)) << index;
