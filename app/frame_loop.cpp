@@ -118,13 +118,7 @@ bool show_drawn_parts() {
     if (!can_show_over_black(canvas.surface, screen.surface)) return false;
     for (const SDL_Rect& r : canvas_damage.drawn_rects())
         if (show_over_black(canvas.surface, screen.surface, &r) != 0) return false;
-    if (!canvas_damage.drawn_pixels().empty()) {
-        if (SDL_LockSurface(screen.surface) != 0) return false;
-        for (Uint32 index : canvas_damage.drawn_pixels())
-            show_pixel_over_black(canvas.surface, screen.surface, index);
-        SDL_UnlockSurface(screen.surface);
-    }
-    return true;
+    return show_pixels_over_black(canvas.surface, screen.surface, canvas_damage.drawn_pixels()) == 0;
 }
 
 }  // namespace

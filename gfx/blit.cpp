@@ -446,11 +446,26 @@ int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* ar
     return 0;
 }
 
-void show_pixel_over_black(const SDL_Surface* src, SDL_Surface* dst, Uint32 index) {
-    int x = static_cast<int>(index % static_cast<Uint32>(src->w));
-    int y = static_cast<int>(index / static_cast<Uint32>(src->w));
-    over_black_pixels(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch + x * 4,
-                      static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch + x * 4, 1);
+int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::vector<Uint32>& indices) {
+    if (!can_show_over_black(src, dst)) {
+        SDL_SetError("show_over_black: the window's pixel format differs from the canvas'");
+        return -1;
+    }
+    if (SDL_LockSurface(dst) != 0) return -1;
+    const Uint8* from = static_cast<const Uint8*>(src->pixels);
+    Uint8* to = static_cast<Uint8*>(dst->pixels);
+    if (dst->pitch == src->pitch) {
+        // Rows of the same length: an index is the same offset in both, and
+        // the scattered star pixels need no division each.
+        for (Uint32 index : indices) over_black_pixels(from + std::size_t{index} * 4, to + std::size_t{index} * 4, 1);
+    } else {
+        const Uint32 w = static_cast<Uint32>(src->w);
+        for (Uint32 index : indices)
+            over_black_pixels(from + static_cast<std::ptrdiff_t>(index / w) * src->pitch + index % w * 4,
+                              to + static_cast<std::ptrdiff_t>(index / w) * dst->pitch + index % w * 4, 1);
+    }
+    SDL_UnlockSurface(dst);
+    return 0;
 }
 
 void scale_surface_alpha(SDL_Surface* surface, Uint8 factor) {

@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include <vector>
+
 // alpha_curve[i] = floor(sqrt(255 * i)): partly transparent pixels count more opaque.
 extern const Uint8 alpha_curve[256];
 
@@ -23,9 +25,10 @@ int blit_surface(SDL_Surface* src, SDL_Rect* src_rect, SDL_Surface* dst, SDL_Rec
 // Returns -1 with SDL's error text set, writing nothing, unless
 // can_show_over_black.
 int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* area = nullptr);
-// show_over_black of the single pixel at index y * w + x of src (whose rows
-// are packed); the caller has checked can_show_over_black and the index.
-void show_pixel_over_black(const SDL_Surface* src, SDL_Surface* dst, Uint32 index);
+// show_over_black of single pixels, each given by its index y * w + x in src
+// (whose rows are packed). Returns -1, writing nothing, unless
+// can_show_over_black; the caller has checked the indices.
+int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::vector<Uint32>& indices);
 // dst is 32-bit with the standard colour masks, no alpha, and at least src's
 // size; src is 32-bit.
 bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst);

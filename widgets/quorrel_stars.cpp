@@ -89,17 +89,12 @@ void QuorrelStars::draw(Graphics& target)
     if (layer_a >= layers.size() || layer_b >= layers.size())
         return;
     Uint32* pixels = static_cast<Uint32*>(target.surface->pixels);
-    blend_layer(layers[layer_a], envelope[phase_a % period], pixels);
-    blend_layer(layers[layer_b], envelope[phase_b % period], pixels);
-    if (target.damage) {
-        for (std::size_t layer : {layer_a, layer_b}) {
-            const std::vector<Uint32>& triples = layers[layer];
-            for (std::size_t i = 2; i < triples.size(); i += 3) target.damage->add_pixel(triples[i]);
-        }
-    }
+    blend_layer(layers[layer_a], envelope[phase_a % period], pixels, target.damage);
+    blend_layer(layers[layer_b], envelope[phase_b % period], pixels, target.damage);
 }
 
-void QuorrelStars::blend_layer(const std::vector<Uint32>& layer, unsigned level, Uint32* pixels) const
+void QuorrelStars::blend_layer(const std::vector<Uint32>& layer, unsigned level, Uint32* pixels,
+                               Damage* damage) const
 {
     const Uint32* triple = layer.data();
     const Uint32* end = triple + layer.size();
@@ -114,5 +109,7 @@ void QuorrelStars::blend_layer(const std::vector<Uint32>& layer, unsigned level,
             out |= Uint32(bc + t * (sc - bc) / 255) << shift;
         }
         pixels[triple[2]] = out;
+        if (damage)
+            damage->add_pixel(triple[2]);
     }
 }

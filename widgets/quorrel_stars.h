@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+class Damage;
+
 class QuorrelStars : public Widget {
 public:
     static constexpr int canvas_width = 640;
@@ -41,5 +43,6 @@ public:
     std::vector<std::vector<Uint32>> layers;
 
 private:
-    void blend_layer(const std::vector<Uint32>& layer, unsigned level, Uint32* pixels) const;
+    void blend_layer(const std::vector<Uint32>& layer, unsigned level, Uint32* pixels,
+                     Damage* damage) const;
 };

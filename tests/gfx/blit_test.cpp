@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -344,6 +345,29 @@ TEST(ShowOverBlack, every_width_matches_sdl_so_no_row_tail_is_lost) {
         SDL_FreeSurface(expected);
         SDL_FreeSurface(canvas);
     }
+}
+
+TEST(ShowOverBlack, single_pixels_land_where_their_index_says_in_any_window_width) {
+    std::srand(9);
+    SDL_Surface* canvas = make_surface(8, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) at(canvas, x, y) = static_cast<Uint32>(std::rand()) << 8 | (std::rand() & 0xFF);
+    SDL_Surface* expected = shown_by_sdl(canvas);
+    const std::vector<Uint32> picked = {0, 7, 8, 13, 40, 47};
+    for (int width : {8, 13}) {  // rows as long as the canvas', and longer
+        SDL_Surface* window = SDL_CreateRGBSurface(0, width, 6, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+        fill_all(window, 0x00ABCDEF);
+        ASSERT_EQ(show_pixels_over_black(canvas, window, picked), 0);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < width; ++x) {
+                bool chosen = x < 8 && std::find(picked.begin(), picked.end(), Uint32(y * 8 + x)) != picked.end();
+                EXPECT_EQ(at(window, x, y), chosen ? at(expected, x, y) : 0x00ABCDEFu)
+                    << "width " << width << " at " << x << "," << y;
+            }
+        SDL_FreeSurface(window);
+    }
+    SDL_FreeSurface(expected);
+    SDL_FreeSurface(canvas);
 }
 
 TEST(ShowOverBlack, refuses_windows_it_cannot_write_directly) {
