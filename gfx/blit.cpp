@@ -16,6 +16,8 @@ static_assert(SDL_BYTEORDER == SDL_LIL_ENDIAN,
 
 namespace {
 
+constexpr std::size_t pixel_prefetch_distance = 16;
+
 constexpr Uint8 integer_sqrt(unsigned n) {
     unsigned r = 0;
     while ((r + 1) * (r + 1) <= n) ++r;
@@ -53,6 +55,26 @@ struct Block {
     int w, h;
     int src_pitch, dst_pitch;
 };
+
+// Asks for the cache lines of bytes [p, p + n) without waiting for them.
+void prefetch_bytes(const void* p, std::ptrdiff_t n, bool for_writing) {
+    // In addresses, not pointers: the last line may reach past the object.
+    constexpr std::uintptr_t line = 64;
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(p) & ~(line - 1);
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(p) + static_cast<std::uintptr_t>(n) - 1;
+    for (std::uintptr_t at = first; at <= last; at += line) {
+        if (for_writing)
+            __builtin_prefetch(reinterpret_cast<const void*>(at), 1);
+        else
+            __builtin_prefetch(reinterpret_cast<const void*>(at), 0);
+    }
+}
+
+// Rows of a picture lie a whole pitch apart, so the processor's own
+// prefetching only starts some lines into each row, and the pictures are
+// usually out of the cache by the next frame: the rows a few ahead of the
+// one being drawn are asked for in advance.
+constexpr int rows_ahead = 3;
 
 // The plain per-pixel loop: the reference the vector loops must match bit
 // for bit, and the tail of every row they leave over.
@@ -305,10 +327,18 @@ const RowBlenders& row_blenders() {
 void blend_block(const Block& block, int global_alpha) {
     const RowBlenders& blenders = row_blenders();
     auto blend_row = global_alpha == 255 ? blenders.full : blenders.scaled;
-    for (int y = 0; y < block.h; ++y)
-        blend_row(block.src + static_cast<std::ptrdiff_t>(y) * block.src_pitch,
-                  block.dst + static_cast<std::ptrdiff_t>(y) * block.dst_pitch, block.w,
-                  global_alpha);
+    const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(block.w) * 4;
+    for (int y = 0; y < block.h + rows_ahead; ++y) {
+        if (y < block.h) {
+            prefetch_bytes(block.src + static_cast<std::ptrdiff_t>(y) * block.src_pitch, row_bytes, false);
+            prefetch_bytes(block.dst + static_cast<std::ptrdiff_t>(y) * block.dst_pitch, row_bytes, true);
+        }
+        const int drawn = y - rows_ahead;
+        if (drawn >= 0)
+            blend_row(block.src + static_cast<std::ptrdiff_t>(drawn) * block.src_pitch,
+                      block.dst + static_cast<std::ptrdiff_t>(drawn) * block.dst_pitch, block.w,
+                      global_alpha);
+    }
 }
 
 // The alpha is the fourth byte of each pixel in memory (little-endian ARGB).
@@ -438,10 +468,20 @@ int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* ar
     }
     if (SDL_LockSurface(dst) != 0) return -1;
     auto over_black = row_blenders().over_black;
-    for (int y = top; y < bottom; ++y)
-        over_black(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch + left * 4,
-                   static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch + left * 4,
-                   right - left);
+    auto from = [&](int y) {
+        return static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch + left * 4;
+    };
+    auto to = [&](int y) {
+        return static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch + left * 4;
+    };
+    const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(right - left) * 4;
+    for (int y = top; y < bottom + rows_ahead; ++y) {
+        if (y < bottom) {
+            prefetch_bytes(from(y), row_bytes, false);
+            prefetch_bytes(to(y), row_bytes, true);
+        }
+        if (y - rows_ahead >= top) over_black(from(y - rows_ahead), to(y - rows_ahead), right - left);
+    }
     SDL_UnlockSurface(dst);
     return 0;
 }
@@ -457,7 +497,18 @@ int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::
     if (dst->pitch == src->pitch) {
         // Rows of the same length: an index is the same offset in both, and
         // the scattered star pixels need no division each.
-        for (Uint32 index : indices) over_black_pixels(from + std::size_t{index} * 4, to + std::size_t{index} * 4, 1);
+        const std::size_t n = indices.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            // Scattered pixels, each on a line neither surface has cached:
+            // start the misses of pixels ahead so that they overlap.
+            if (i + pixel_prefetch_distance < n) {
+                const std::size_t ahead = std::size_t{indices[i + pixel_prefetch_distance]} * 4;
+                __builtin_prefetch(from + ahead, 0);
+                __builtin_prefetch(to + ahead, 1);
+            }
+            const std::size_t at = std::size_t{indices[i]} * 4;
+            over_black_pixels(from + at, to + at, 1);
+        }
     } else {
         const Uint32 w = static_cast<Uint32>(src->w);
         for (Uint32 index : indices)
@@ -466,6 +517,18 @@ int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::
     }
     SDL_UnlockSurface(dst);
     return 0;
+}
+
+void prefetch_area(const SDL_Surface* s, const SDL_Rect& area, bool for_writing) {
+    if (!s || !s->pixels || !s->format) return;
+    const int bytes = s->format->BytesPerPixel;
+    const int left = std::max<int>(area.x, 0), top = std::max<int>(area.y, 0);
+    const int right = std::min<int>(area.x + area.w, s->w), bottom = std::min<int>(area.y + area.h, s->h);
+    if (left >= right || top >= bottom) return;
+    for (int y = top; y < bottom; ++y)
+        prefetch_bytes(static_cast<const char*>(s->pixels) + static_cast<std::ptrdiff_t>(y) * s->pitch +
+                           static_cast<std::ptrdiff_t>(left) * bytes,
+                       static_cast<std::ptrdiff_t>(right - left) * bytes, for_writing);
 }
 
 void scale_surface_alpha(SDL_Surface* surface, Uint8 factor) {

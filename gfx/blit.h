@@ -32,5 +32,10 @@ int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::
 // dst is 32-bit with the standard colour masks, no alpha, and at least src's
 // size; src is 32-bit.
 bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst);
+// Asks the processor for the cache lines of area (clipped to s) without
+// waiting for them. Drawing that is about to visit many short rows calls it
+// first, so that their misses overlap instead of coming one row at a time.
+// Changes nothing that can be observed; null or empty does nothing.
+void prefetch_area(const SDL_Surface* s, const SDL_Rect& area, bool for_writing);
 // alpha = alpha * factor / 256 for every pixel; factor 255 changes nothing.
 void scale_surface_alpha(SDL_Surface* surface, Uint8 factor);
