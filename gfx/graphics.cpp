@@ -4,6 +4,10 @@
 #include "gfx/damage.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/mman.h>
 
 Graphics::Graphics() : surface(0), rect{0, 0, 0, 0}, alpha(255), owned(false), damage(nullptr) {}
 
@@ -14,18 +18,55 @@ Graphics::Graphics(const Graphics& from)
     assert(from.surface == 0);
 }
 
+namespace {
+
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+constexpr std::size_t large_picture_bytes = std::size_t{512} << 10;
+
+// A picture of half a megabyte or more (the canvas) lives on 2 MB pages where
+// the system offers them. Drawing visits it in scattered places every frame
+// (star pixels, short spectrum rows), and with 4 KB pages nearly each visit
+// was also a miss in the address translation cache. The pixels are ours,
+// not SDL's (it sees them as preallocated), and free_surface frees them.
+SDL_Surface* create_large_surface(int w, int h) {
+    // SDL's own limits (the pitch is 16 bits), which it checks only for the
+    // surfaces it allocates itself.
+    if (w >= 16384 || h >= 65536) return nullptr;
+    const std::size_t bytes = std::size_t(w) * std::size_t(h) * 4;
+    const std::size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
+    void* pixels = std::aligned_alloc(huge_page, rounded);
+    if (!pixels) return nullptr;
+    madvise(pixels, rounded, MADV_HUGEPAGE);  // only advice: failing changes nothing
+    std::memset(pixels, 0, bytes);
+    SDL_Surface* s = SDL_CreateRGBSurfaceFrom(pixels, w, h, 32, w * 4, standard_red_mask, standard_green_mask,
+                                              standard_blue_mask, standard_alpha_mask);
+    if (!s) {
+        std::free(pixels);
+        return nullptr;
+    }
+    return s;
+}
+
+}  // namespace
+
 void Graphics::free_surface() {
     if (!owned) return;
+    // Only create_surface's large pictures are preallocated among owned ones.
+    void* own_pixels = surface && (surface->flags & SDL_PREALLOC) ? surface->pixels : nullptr;
     SDL_FreeSurface(surface);
+    std::free(own_pixels);
     surface = 0;
 }
 
 void Graphics::create_surface(int w, int h) {
     assert(surface == 0);
     owned = true;
-    surface = SDL_CreateRGBSurface(SDL_SRCALPHA, w, h, 32, standard_red_mask,
-                                   standard_green_mask, standard_blue_mask,
-                                   standard_alpha_mask);
+    if (w > 0 && h > 0 && std::size_t(w) * std::size_t(h) * 4 >= large_picture_bytes)
+        surface = create_large_surface(w, h);
+    if (!surface)
+        surface = SDL_CreateRGBSurface(SDL_SRCALPHA, w, h, 32, standard_red_mask,
+                                       standard_green_mask, standard_blue_mask,
+                                       standard_alpha_mask);
     // A failed creation must not leave the requested size behind: callers that
     // grow a picture only when it is too small would otherwise never retry.
     if (surface)

@@ -146,6 +146,39 @@ TEST(GraphicsCreate, new_surface_is_standard_format_and_transparent_black) {
         for (int x = 0; x < 640; x += 31) ASSERT_EQ(pixel_at(g.surface, x, y), 0u);
 }
 
+// The canvas-sized picture is allocated apart from SDL; SDL must still see
+// a per-pixel-alpha surface like any other, and blend from it the same way.
+TEST(GraphicsCreate, large_picture_is_the_same_kind_of_surface_as_a_small_one) {
+    Graphics large, small;
+    large.create_surface(640, 400);
+    small.create_surface(640, 200);  // under half a megabyte: SDL's own
+    ASSERT_NE(large.surface, nullptr);
+    ASSERT_NE(small.surface, nullptr);
+    EXPECT_EQ(large.surface->flags & ~Uint32(SDL_PREALLOC), small.surface->flags & ~Uint32(SDL_PREALLOC));
+    EXPECT_EQ(large.surface->pitch, 640 * 4);
+    EXPECT_EQ(large.surface->format->alpha, small.surface->format->alpha);
+    for (int y = 0; y < 400; y += 13)
+        for (int x = 0; x < 640; x += 7) ASSERT_EQ(pixel_at(large.surface, x, y), 0u);
+
+    for (Graphics* g : {&large, &small}) {
+        for (int x = 0; x < 256; ++x)
+            static_cast<Uint32*>(g->surface->pixels)[x] = Uint32(x) << 24 | 0x00C08040u;
+    }
+    Graphics into_large, into_small;
+    into_large.create_surface(256, 1);
+    into_small.create_surface(256, 1);
+    into_large.fill(10, 200, 30);
+    into_small.fill(10, 200, 30);
+    SDL_Rect row{0, 0, 256, 1};
+    ASSERT_EQ(SDL_BlitSurface(large.surface, &row, into_large.surface, nullptr), 0);
+    ASSERT_EQ(SDL_BlitSurface(small.surface, &row, into_small.surface, nullptr), 0);
+    for (int x = 0; x < 256; ++x) ASSERT_EQ(pixel_at(into_large.surface, x, 0), pixel_at(into_small.surface, x, 0)) << x;
+    EXPECT_NE(pixel_at(into_large.surface, 128, 0), pixel_at(into_large.surface, 0, 0));  // it did blend
+
+    large.free_surface();  // the pixels go with it (the sanitizer build sees a leak)
+    EXPECT_EQ(large.surface, nullptr);
+}
+
 TEST(GraphicsCreate, failed_creation_leaves_no_size_behind_so_a_retry_works) {
     Graphics g;
     g.create_surface(100000, 16);
