@@ -13,6 +13,7 @@
 #include "widgets/skinned_scale.h"
 
 #include <cmath>
+#include <cstring>
 
 Image* background = nullptr;
 Image* info_box = nullptr;
@@ -31,11 +32,33 @@ constexpr int info_box_height = 60;
 constexpr int info_fade_frames = 30;
 constexpr int scroller_pixels_per_second = 90;
 
+// The background as a picture of the background Image's own: a created
+// picture of its size lies on large pages (gfx/graphics), which the
+// spectrum's and the scroller's restores, row after short row every frame,
+// need far fewer address translations for. Both are in the standard format,
+// so the copy is exact. Without that picture it adopts the loaded one.
+void load_background(Image& into, const char* name) {
+    SDL_Surface* loaded = load_image(name);
+    if (!loaded) return;
+    into.create_picture(loaded->w, loaded->h);
+    SDL_Surface* own = into.picture().surface;
+    if (!own) {
+        into.set_image(loaded);
+        return;
+    }
+    for (int y = 0; y < loaded->h; ++y)
+        std::memcpy(static_cast<Uint8*>(own->pixels) + static_cast<std::ptrdiff_t>(y) * own->pitch,
+                    static_cast<const Uint8*>(loaded->pixels) + static_cast<std::ptrdiff_t>(y) * loaded->pitch,
+                    static_cast<std::size_t>(loaded->w) * 4);
+    SDL_FreeSurface(loaded);
+    into.set_flag(Widget::dirty, true);
+}
+
 }  // namespace
 
 void build_player_screen() {
     background = new Image();
-    background->set_image(load_image("res/background.png"));
+    load_background(*background, "res/background.png");
 
     info_box = new Image();
     info_box->create_picture(info_box_width, info_box_height);

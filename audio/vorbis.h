@@ -39,7 +39,7 @@ public:
     // decoder woken for a few milliseconds at a time runs on cold caches
     // and costs twice as much per second of sound as one that decodes a
     // stretch at once.
-    static constexpr int read_ahead_bytes = 16384 * 4;
+    static constexpr int read_ahead_bytes = 32768 * 4;
 
 private:
     enum class Stop { none, end, fault };
