@@ -72,9 +72,12 @@ void prefetch_bytes(const void* p, std::ptrdiff_t n, bool for_writing) {
 
 // Rows of a picture lie a whole pitch apart, so the processor's own
 // prefetching only starts some lines into each row, and the pictures are
-// usually out of the cache by the next frame: the rows a few ahead of the
-// one being drawn are asked for in advance.
+// usually out of the cache by the next frame: the start of the rows a few
+// ahead of the one being drawn is asked for in advance. Past the first
+// lines of a wide row the processor streams by itself; asking for those too
+// only slowed the blit of a whole canvas.
 constexpr int rows_ahead = 3;
+constexpr std::ptrdiff_t row_start_bytes = 256;
 
 // The plain per-pixel loop: the reference the vector loops must match bit
 // for bit, and the tail of every row they leave over.
@@ -327,7 +330,7 @@ const RowBlenders& row_blenders() {
 void blend_block(const Block& block, int global_alpha) {
     const RowBlenders& blenders = row_blenders();
     auto blend_row = global_alpha == 255 ? blenders.full : blenders.scaled;
-    const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(block.w) * 4;
+    const std::ptrdiff_t row_bytes = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(block.w) * 4, row_start_bytes);
     for (int y = 0; y < block.h + rows_ahead; ++y) {
         if (y < block.h) {
             prefetch_bytes(block.src + static_cast<std::ptrdiff_t>(y) * block.src_pitch, row_bytes, false);
@@ -474,7 +477,7 @@ int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* ar
     auto to = [&](int y) {
         return static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch + left * 4;
     };
-    const std::ptrdiff_t row_bytes = static_cast<std::ptrdiff_t>(right - left) * 4;
+    const std::ptrdiff_t row_bytes = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(right - left) * 4, row_start_bytes);
     for (int y = top; y < bottom + rows_ahead; ++y) {
         if (y < bottom) {
             prefetch_bytes(from(y), row_bytes, false);
