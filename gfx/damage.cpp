@@ -60,9 +60,22 @@ void Damage::update_rects(std::vector<SDL_Rect>& out) const {
     for (const SDL_Rect& r : rects)
         for (int band = r.y / band_height; band <= (r.y + r.h - 1) / band_height; ++band)
             widen(band, r.x, r.x + r.w);
+    // The star field records its pixels in rising order, a layer at a time,
+    // a row or two apart: stepping the row forward finds most pixels' rows
+    // without a division; a step back (the next layer) or a long jump divides.
+    const Uint32 w = static_cast<Uint32>(width);
+    Uint32 row = 0, row_start = 0;
     for (Uint32 index : pixels) {
-        int x = static_cast<int>(index % static_cast<Uint32>(width));
-        widen(static_cast<int>(index / static_cast<Uint32>(width)) / band_height, x, x + 1);
+        if (index < row_start || index - row_start >= 4 * w) {
+            row = index / w;
+            row_start = row * w;
+        }
+        while (index - row_start >= w) {
+            ++row;
+            row_start += w;
+        }
+        const int x = static_cast<int>(index - row_start);
+        widen(static_cast<int>(row) / band_height, x, x + 1);
     }
     for (int band = 0; band < bands; ++band) {
         if (left[band] >= right[band]) continue;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -83,6 +84,52 @@ TEST(Damage, rects_and_pixels_reach_the_window_system_in_one_span_per_band) {
     }
     EXPECT_TRUE(covered(sent, 6, 6));
     for (const SDL_Rect& r : sent) EXPECT_LE(r.y + r.h, 37);
+}
+
+// Each band's span is exactly the columns its pixels reach, whatever order
+// the pixels come in: rising runs like the star layers' (rows stepped
+// through), steps back to a new run, long jumps, row ends and row starts.
+TEST(Damage, pixel_spans_per_band_are_exact_in_any_order) {
+    const int w = 640, h = 400;
+    std::vector<std::vector<Uint32>> orders;
+    std::srand(5);
+    std::vector<Uint32> layers;
+    for (int layer = 0; layer < 2; ++layer) {
+        Uint32 index = static_cast<Uint32>(std::rand() % 50);
+        while (index < static_cast<Uint32>(w * h)) {
+            layers.push_back(index);
+            index += 1 + static_cast<Uint32>(std::rand() % (3 * w));  // up to three rows on
+        }
+    }
+    orders.push_back(layers);
+    orders.push_back({static_cast<Uint32>(w - 1), static_cast<Uint32>(w), static_cast<Uint32>(2 * w - 1),
+                      static_cast<Uint32>(17 * w), static_cast<Uint32>(16 * w - 1), 3,
+                      static_cast<Uint32>(w * h - 1), static_cast<Uint32>(5 * w + 7)});
+    for (const std::vector<Uint32>& pixels : orders) {
+        Damage damage;
+        damage.set_bounds(w, h);
+        damage.clear();
+        for (Uint32 index : pixels) damage.add_pixel(index);
+        ASSERT_FALSE(damage.is_everything());
+        std::vector<int> left(h / Damage::band_height, w), right(h / Damage::band_height, 0);
+        for (Uint32 index : pixels) {
+            const int band = static_cast<int>(index / w) / Damage::band_height, x = static_cast<int>(index % w);
+            left[band] = std::min(left[band], x);
+            right[band] = std::max(right[band], x + 1);
+        }
+        std::vector<SDL_Rect> sent;
+        damage.update_rects(sent);
+        std::size_t next = 0;
+        for (int band = 0; band < h / Damage::band_height; ++band) {
+            if (left[band] >= right[band]) continue;
+            ASSERT_LT(next, sent.size());
+            EXPECT_EQ(sent[next].y, band * Damage::band_height);
+            EXPECT_EQ(sent[next].x, left[band]) << "band " << band;
+            EXPECT_EQ(sent[next].x + sent[next].w, right[band]) << "band " << band;
+            ++next;
+        }
+        EXPECT_EQ(next, sent.size());
+    }
 }
 
 // Every pixel a drawing operation on a recorded picture changes lies in the
