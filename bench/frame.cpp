@@ -210,7 +210,10 @@ void reach_player_screen() {
     next_button->set_flag(Widget::hover, true);
 }
 
-void render_player_frame(benchmark::State& state) {
+// Runs the benchmark loop over player frames: each iteration moves the
+// frame on (sound fed, counter advanced), runs untimed() and times timed().
+template <typename Untimed, typename Timed>
+void time_player_frames(benchmark::State& state, Untimed untimed, Timed timed) {
     reach_player_screen();
     if (!started)
         return state.SkipWithError("the program did not start (no disk folder?)");
@@ -219,9 +222,14 @@ void render_player_frame(benchmark::State& state) {
         state.PauseTiming();
         feed_sound();
         frame_counter.store(++frame);
+        untimed();
         state.ResumeTiming();
-        render_frame();
+        timed();
     }
+}
+
+void render_player_frame(benchmark::State& state) {
+    time_player_frames(state, [] {}, render_frame);
 }
 BENCHMARK(render_player_frame)->Unit(benchmark::kMicrosecond);
 
@@ -237,36 +245,13 @@ void evict_caches() {
 }
 
 void render_player_frame_cold(benchmark::State& state) {
-    reach_player_screen();
-    if (!started)
-        return state.SkipWithError("the program did not start (no disk folder?)");
-    Uint32 frame = frame_counter.load();
-    for (auto _ : state) {
-        state.PauseTiming();
-        present_frame();
-        feed_sound();
-        frame_counter.store(++frame);
-        evict_caches();
-        state.ResumeTiming();
-        render_frame();
-    }
+    // The previous frame is presented first, as the main thread would.
+    time_player_frames(state, [] { present_frame(); evict_caches(); }, render_frame);
 }
 BENCHMARK(render_player_frame_cold)->Unit(benchmark::kMicrosecond);
 
 void present_player_frame_cold(benchmark::State& state) {
-    reach_player_screen();
-    if (!started)
-        return state.SkipWithError("the program did not start (no disk folder?)");
-    Uint32 frame = frame_counter.load();
-    for (auto _ : state) {
-        state.PauseTiming();
-        feed_sound();
-        frame_counter.store(++frame);
-        render_frame();
-        evict_caches();
-        state.ResumeTiming();
-        present_frame();
-    }
+    time_player_frames(state, [] { render_frame(); evict_caches(); }, present_frame);
 }
 BENCHMARK(present_player_frame_cold)->Unit(benchmark::kMicrosecond);
 

@@ -79,6 +79,22 @@ void prefetch_bytes(const void* p, std::ptrdiff_t n, bool for_writing) {
 constexpr int rows_ahead = 3;
 constexpr std::ptrdiff_t row_start_bytes = 256;
 
+// draw_row(src row, dst row) for the w x h pixels from src and dst on,
+// with the start of both rows rows_ahead further down asked for first.
+template <typename DrawRow>
+void draw_rows_ahead(const Uint8* src, std::ptrdiff_t src_pitch, Uint8* dst, std::ptrdiff_t dst_pitch, int w, int h,
+                     DrawRow draw_row) {
+    const std::ptrdiff_t bytes = std::min<std::ptrdiff_t>(std::ptrdiff_t{w} * 4, row_start_bytes);
+    for (int y = 0; y < h + rows_ahead; ++y) {
+        if (y < h) {
+            prefetch_bytes(src + y * src_pitch, bytes, false);
+            prefetch_bytes(dst + y * dst_pitch, bytes, true);
+        }
+        const int drawn = y - rows_ahead;
+        if (drawn >= 0) draw_row(src + drawn * src_pitch, dst + drawn * dst_pitch);
+    }
+}
+
 // The plain per-pixel loop: the reference the vector loops must match bit
 // for bit, and the tail of every row they leave over.
 template <bool full_opacity>
@@ -330,18 +346,8 @@ const RowBlenders& row_blenders() {
 void blend_block(const Block& block, int global_alpha) {
     const RowBlenders& blenders = row_blenders();
     auto blend_row = global_alpha == 255 ? blenders.full : blenders.scaled;
-    const std::ptrdiff_t row_bytes = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(block.w) * 4, row_start_bytes);
-    for (int y = 0; y < block.h + rows_ahead; ++y) {
-        if (y < block.h) {
-            prefetch_bytes(block.src + static_cast<std::ptrdiff_t>(y) * block.src_pitch, row_bytes, false);
-            prefetch_bytes(block.dst + static_cast<std::ptrdiff_t>(y) * block.dst_pitch, row_bytes, true);
-        }
-        const int drawn = y - rows_ahead;
-        if (drawn >= 0)
-            blend_row(block.src + static_cast<std::ptrdiff_t>(drawn) * block.src_pitch,
-                      block.dst + static_cast<std::ptrdiff_t>(drawn) * block.dst_pitch, block.w,
-                      global_alpha);
-    }
+    draw_rows_ahead(block.src, block.src_pitch, block.dst, block.dst_pitch, block.w, block.h,
+                    [&](const Uint8* s, Uint8* d) { blend_row(s, d, block.w, global_alpha); });
 }
 
 // The alpha is the fourth byte of each pixel in memory (little-endian ARGB).
@@ -471,20 +477,11 @@ int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* ar
     }
     if (SDL_LockSurface(dst) != 0) return -1;
     auto over_black = row_blenders().over_black;
-    auto from = [&](int y) {
-        return static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(y) * src->pitch + left * 4;
-    };
-    auto to = [&](int y) {
-        return static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(y) * dst->pitch + left * 4;
-    };
-    const std::ptrdiff_t row_bytes = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(right - left) * 4, row_start_bytes);
-    for (int y = top; y < bottom + rows_ahead; ++y) {
-        if (y < bottom) {
-            prefetch_bytes(from(y), row_bytes, false);
-            prefetch_bytes(to(y), row_bytes, true);
-        }
-        if (y - rows_ahead >= top) over_black(from(y - rows_ahead), to(y - rows_ahead), right - left);
-    }
+    const int w = right - left;
+    draw_rows_ahead(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(top) * src->pitch + left * 4,
+                    src->pitch,
+                    static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(top) * dst->pitch + left * 4,
+                    dst->pitch, w, bottom - top, [&](const Uint8* s, Uint8* d) { over_black(s, d, w); });
     SDL_UnlockSurface(dst);
     return 0;
 }
