@@ -58,31 +58,29 @@ void drain_wake_pipe() {
 int wait_for_event(SDL_Event* event) {
     if (!set_up) set_up_waiting();
     if (wake_read_end < 0) return SDL_WaitEvent(event);
-    // Handling an event reads nothing from SDL's connection (drawing goes
-    // through SDL's other one), so what it may have left is in the X
-    // library's queue, asked below, or still unread and wakes the poll.
-    // Only the start-up calls before the first wait may have read events
-    // further, into a buffer that queue does not show.
-    bool x_input = !pumped_once;
+    // Every wake-up pumps: SDL's pump may itself read a late event into
+    // the X connection's own buffer, where neither a poll of the connection
+    // nor the X library's queue shows it, and only the next pump delivers
+    // it (a key read that way waited for further input). Between handling
+    // one event and sleeping again, though, a pump finds something only
+    // when the X library has already queued it (asked without a read):
+    // skipping it there saves one pump of three system calls per frame.
+    // The first wait pumps, for what the start-up left.
+    bool pump = !pumped_once;
     pumped_once = true;
     for (;;) {
         // Pumping reads everything the X library holds, so that a poll of
-        // the connection below cannot sleep on events already read. It costs
-        // three system calls even when there is nothing, and most wake-ups
-        // are only a finished frame: then the X library's queue (asked
-        // without a read) is empty and the connection was not readable.
-        if (x_input || XEventsQueued(display, QueuedAlready) > 0) SDL_PumpEvents();
+        // the connection below cannot sleep on events already read.
+        if (pump || XEventsQueued(display, QueuedAlready) > 0) SDL_PumpEvents();
         int taken = SDL_PeepEvents(event, 1, SDL_GETEVENT, SDL_ALLEVENTS);
         if (taken < 0) return 0;
         if (taken > 0) return 1;
         pollfd watched[2] = {{connection, POLLIN, 0}, {wake_read_end, POLLIN, 0}};
-        int ready = poll(watched, 2, longest_sleep_ms);
-        if (ready < 0 && errno != EINTR) {
+        if (poll(watched, 2, longest_sleep_ms) < 0 && errno != EINTR) {
             SDL_SetError("poll: %s", std::strerror(errno));
             return 0;
         }
-        // A timeout, a signal or trouble on the connection: pump anyway.
-        x_input = ready <= 0 || watched[0].revents != 0;
+        pump = true;
         if (watched[1].revents & POLLIN) drain_wake_pipe();
         // The X server may send a held key's auto-repeat as a release and a
         // press in two writes, far apart on a loaded machine; SDL drops the
