@@ -12,10 +12,13 @@ from art_base import (EDGE, H, INTRO_POS, SANS, SANS_LIGHT, SERIF, SERIF_BOLD,
                       W, font, mix, scale_alpha, solid, vertical_gradient,
                       zero_transparent)
 
-LABEL = "LUMEN QUILL"
-LABEL_LINE = "nocturnal recordings"
-CREDITS = [("MUSIC", "Ottilie Marsh"), ("CODE", "Bram Kestrel"),
-           ("GRAPHICS", "Ines Valcourt")]
+# The disk credits what made it: the project presents, and each line of the
+# credits names the part of it that wrote the music, the program and the
+# pictures. A listener must not take the names for real people.
+LABEL = "DISKPLAYER"
+LABEL_LINE = "made by its own tools"
+CREDITS = [("MUSIC", "make_music"), ("CODE", "diskplayer"),
+           ("GRAPHICS", "make_art")]
 VELLUM_LIGHT = (240, 228, 200)
 VELLUM_DARK = (190, 164, 120)
 INK = (58, 40, 38)

@@ -40,7 +40,7 @@ def player(folder, star_layer=1, played=0.4, pause=False, levels=None):
     white = StripFont(_load(folder, "font_small_white.png"))
     big = StripFont(_load(folder, "font_big_cyan.png"))
     box = Image.new("RGBA", (233, 60), (0, 0, 0, 0))
-    blue.draw(box, "Ottilie Marsh", 0, 0)
+    blue.draw(box, "diskplayer", 0, 0)
     white.draw(box, "Ink Tides Over the Quiet Harbour", 0, 16)
     blue.draw(box, "4:27", 0, 48)
     canvas.alpha_composite(box, dest=(396, 17))

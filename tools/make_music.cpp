@@ -59,7 +59,7 @@ bool make_track(const std::string& folder, int position, const music::Score& sco
     // Written under a temporary name and renamed, so an interrupted build
     // never leaves a truncated track that looks finished.
     const std::string partial = path + ".part";
-    const music::Tags tags = {{"ARTIST", music::composer}, {"TITLE", score.title}, {"COMMENT", score.comment}};
+    const music::Tags tags = {{"ARTIST", music::artist}, {"TITLE", score.title}, {"COMMENT", score.comment}};
     music::Levels released{};
     float decoded_db = 0.0f;
     int attempts = 0;

@@ -6,7 +6,7 @@
 
 namespace music {
 
-const char* const composer = "Ottilie Marsh";
+const char* const artist = "diskplayer";
 
 namespace {
 
@@ -165,11 +165,11 @@ Score quiet_orbit()
     score.delay_beats = 0.75;
     score.delay_feedback = 0.45f;
     score.comment =
-        "Welcome to Vellumbra, a music disk from Lumen Quill. You are listening to Quiet Orbit, a slow drift "
-        "around a sleeping planet: soft pads, a glassy bell melody and long echoes that let every note hang in "
-        "the dark. Turn the lights down and let it float. Warm greetings to everyone who still listens to music "
-        "disks at night! Every sound here was synthesised note by note in plain C++ and encoded with libvorbis. "
-        "Music by Ottilie Marsh.";
+        "Welcome to Vellumbra, a music disk made by the diskplayer project. You are listening to Quiet Orbit, "
+        "a slow drift around a sleeping planet: soft pads, a glassy bell melody and long echoes that let every "
+        "note hang in the dark. Turn the lights down and let it float. Warm greetings to everyone who still "
+        "listens to music disks at night! Every sound here was synthesised note by note by make_music, the "
+        "project's own generator in plain C++, and encoded with libvorbis.";
 
     const Progression home = {"D3 A3 C4 E4 F4", "Bb2 F3 A3 D4", "F3 A3 C4 E4", "C3 G3 D4 E4"};
     const Progression away = {"G2 D3 Bb3 F4 A4", "D3 A3 D4 F4", "Bb2 F3 A3 D4", "A2 E3 A3 C#4 E4"};
@@ -292,8 +292,8 @@ Score vellumbra_signal()
         "This is Vellumbra Signal, a pulse picked up from somewhere past the last lighthouse of the night. "
         "It starts as a lonely arpeggio, the drums and the bass lock in, and the lead carries the message home. "
         "Greetings to all the coders, pixel artists and musicians out there, keep the scene alive! "
-        "Synthesised from scratch in C++, mixed with a homemade reverb and packed with libvorbis. "
-        "Signed, Ottilie Marsh.";
+        "Synthesised from scratch by make_music, the project's own generator in C++, mixed with its homemade "
+        "reverb and packed with libvorbis.";
 
     const Progression main = {"F#3 A3 C#4 E4", "D3 A3 C#4 F#4", "B2 F#3 A3 D4", "C#3 G#3 B3 E4",
                               "F#3 A3 C#4 E4", "D3 A3 C#4 F#4", "B2 F#3 A3 D4", "C#3 G#3 B3 E#4"};
@@ -463,8 +463,8 @@ Score first_light()
     score.comment =
         "First Light closes the disk: the night is almost over and the sky turns pale over the horizon. "
         "Bright chords, a bouncing bass and a lead that climbs towards the sunrise. Thank you for listening "
-        "all the way to the end, and hello to every friend who ever shared a tune with us! Made with a tiny "
-        "homemade synthesiser in C++ and libvorbis. See you next time, Ottilie Marsh.";
+        "all the way to the end, and hello to everyone who ever shared a tune! Synthesised by make_music, the "
+        "project's own tiny generator in C++, and encoded with libvorbis. See you next time.";
 
     const Progression main = {"E3 B3 F#4 G#4", "B2 F#3 C#4 D#4", "C#3 G#3 B3 E4", "A2 E3 B3 C#4"};
     const Progression lift = {"A2 E3 B3 C#4", "A2 E3 B3 C#4", "B2 F#3 C#4 D#4", "B2 F#3 B3 D#4"};

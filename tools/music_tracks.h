@@ -1,6 +1,7 @@
 // The pieces of the demo disk, each written as a score: one slow ambient
-// piece, one mid-tempo electronic piece and a brighter closer, all by the same
-// fictional composer. make_music renders them in this order.
+// piece, one mid-tempo electronic piece and a brighter closer. make_music
+// renders them in this order, and the tags and comments credit it and the
+// project: no made-up musician is named.
 #pragma once
 
 #include <string>
@@ -10,8 +11,9 @@
 
 namespace music {
 
-// The composer named in every ARTIST tag.
-extern const char* const composer;
+// The name in every ARTIST tag: the project itself, whose own generator
+// wrote and played every note.
+extern const char* const artist;
 
 Score quiet_orbit();
 Score vellumbra_signal();
