@@ -186,7 +186,9 @@ TEST_F(QuitTest, the_quit_fades_the_canvas_over_nine_frames_and_fills_it_black_f
 
 // Hover and press wait for the player screen; the click pass does not (a
 // release over a control during the intro acts, as intended).
-TEST_F(QuitTest, the_intro_ignores_pointer_moves_and_presses_but_not_releases) {
+using PointerGate = QuitTest;
+
+TEST_F(PointerGate, the_intro_ignores_pointer_moves_and_presses_but_not_releases) {
     SkinnedButton button;
     button.set_skin(nullptr, 0, 0, 27, 15);
     button.set_position(320, 44);
