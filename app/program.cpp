@@ -75,10 +75,14 @@ void register_callbacks() {
 
 void start_player() {
     audio_init(spectrum_bands);
+    // Nothing plays yet, so this is toggle_playback's start. Only the face
+    // needs the screen lock: the frame thread takes it for every frame, and
+    // opening the device can wait on a sound server for 100 ms and more.
     {
         ScreenLock lock;
-        toggle_playback();
+        set_play_state(true);
     }
+    start_playback();
     // Before any handler is registered: this shows the first track itself.
     TrackInfo info;
     show_track_info(current_track_info(info));
@@ -92,6 +96,17 @@ bool parse_bordered(int argc, char** argv) {
     return bordered;
 }
 
+SDL_Surface* load_window_icon() {
+    SDL_Surface* icon = load_png("res/icon.png");
+    // Bytes that are no picture load as 0 x 0, and SDL 1.2's X11 code ends
+    // the process with a BadValue error when asked to show that.
+    if (icon && (icon->w <= 0 || icon->h <= 0)) {
+        SDL_FreeSurface(icon);
+        return nullptr;
+    }
+    return icon;
+}
+
 bool init_screen(bool bordered) {
     // Without a video subsystem even the icon call crashes inside SDL.
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
@@ -101,7 +116,7 @@ bool init_screen(bool bordered) {
     putenv(centred_window);
     SDL_WM_SetCaption("Vellumbra", nullptr);
     // Caption and icon go before the video mode, or SDL 1.2 shows no icon.
-    if (SDL_Surface* icon = load_png("res/icon.png")) {
+    if (SDL_Surface* icon = load_window_icon()) {
         SDL_WM_SetIcon(icon, nullptr);  // SDL keeps a copy of its own
         SDL_FreeSurface(icon);
     }

@@ -8,6 +8,9 @@
 // True when "-b" is one of the arguments after the program name.
 bool parse_bordered(int argc, char** argv);
 
+// The window icon from the data file; null when it cannot be read or its
+// bytes are no picture. The caller frees it.
+SDL_Surface* load_window_icon();
 // Caption, icon, the 640 x 400 window (framed only when bordered), canvas,
 // fonts, player screen and intro. False, after one line on stdout, when there
 // is no window.

@@ -93,28 +93,41 @@ void begin_fade_out(FadeAction action) {
     fade_step = -FADE_INCREMENT;
 }
 
-// The fade-out has reached zero: carry out what was asked last.
-void finish_fade_out() {
+// The fade-out has reached zero: carry out what was asked last. True when
+// that left the track (a step) or moved within it (a seek).
+bool finish_fade_out() {
+    bool moved = false;
     switch (pending_action) {
     case FadeAction::Pause:
         paused = true;  // gain stays 0 and the step negative until a start
         break;
     case FadeAction::Previous:
         change_track(-1);
+        moved = true;
         break;
     case FadeAction::Next:
         change_track(+1);
+        moved = true;
         break;
     case FadeAction::Seek:
         current_track.seek(seek_target);
         pending_action = FadeAction::None;
         fade_step = FADE_INCREMENT;  // gain stays 0: the next buffer fades in
+        moved = true;
         break;
     case FadeAction::None:
         break;
     }
     // A seek replaced by another request is dropped here too.
     seek_target = 0;
+    return moved;
+}
+
+// Whether a request must fade the sound out first. Once paused is set the
+// device may still run for one silent buffer, but nothing is heard: a fade
+// begun then would be left over for the next start.
+bool sounding() {
+    return is_playing() && !paused;
 }
 
 // Returns false when the device refused the request or granted another
@@ -197,8 +210,8 @@ void start_playback() {
         // A callback that is just pausing the device may still hold the state.
         dlib::auto_mutex lock(audio_lock);
         paused = false;
-        if (gain < 1)
-            fade_step = FADE_INCREMENT;  // resume from where the fade-out left off
+        // Resume from where the fade-out left off; never start fading out.
+        fade_step = gain < 1 ? FADE_INCREMENT : 0;
     }
     SDL_PauseAudio(0);
 }
@@ -207,12 +220,13 @@ void pause_playback() {
     if (!is_playing())
         return;
     dlib::auto_mutex lock(audio_lock);
-    begin_fade_out(FadeAction::Pause);
+    if (sounding())
+        begin_fade_out(FadeAction::Pause);
 }
 
 void next_track() {
     dlib::auto_mutex lock(audio_lock);
-    if (is_playing())
+    if (sounding())
         begin_fade_out(FadeAction::Next);
     else
         change_track(+1);
@@ -220,7 +234,7 @@ void next_track() {
 
 void previous_track() {
     dlib::auto_mutex lock(audio_lock);
-    if (is_playing())
+    if (sounding())
         begin_fade_out(FadeAction::Previous);
     else
         change_track(-1);
@@ -228,7 +242,7 @@ void previous_track() {
 
 void seek_fraction(float x) {
     dlib::auto_mutex lock(audio_lock);
-    if (!is_playing())
+    if (!sounding())
         return;
     const float target = static_cast<float>(current_track.total()) * x;
     // A NaN or infinite target (a NaN from the scale, a broken length) would
@@ -292,9 +306,9 @@ void audio_shutdown() {
     }
 }
 
-void apply_fade(Uint8* stream, int length) {
+bool apply_fade(Uint8* stream, int length) {
     if (fade_step == 0 && gain == 1.0f)
-        return;
+        return false;
     Sint16* samples = reinterpret_cast<Sint16*>(stream);
     const int frames = length / 4;
     float running = gain;
@@ -308,46 +322,61 @@ void apply_fade(Uint8* stream, int length) {
         }
         if (running > 1) {
             gain = 1.0f;  // fade-in complete: the rest stays as decoded
-            return;
+            return false;
         }
         gain = 0.0f;
         std::memset(stream + 4 * frame, 0, static_cast<std::size_t>(length - 4 * frame));
-        finish_fade_out();
-        return;
+        return finish_fade_out();
     }
     gain = running;
+    return false;
 }
 
 void audio_callback(void*, Uint8* stream, int length) {
-    bool track_ended = false;
-    {
-        dlib::auto_mutex lock(audio_lock);
-        if (paused || !current_track.is_open()) {
-            std::memset(stream, 0, static_cast<std::size_t>(length));
-            seek_target = 0;
-            // Inside the callback SDL's device lock is already ours, so this
-            // cannot wait; doing it under audio_lock keeps a start that
-            // clears paused from being undone by a late pause.
-            SDL_PauseAudio(1);
-            return;
-        }
-        const int n = current_track.read(reinterpret_cast<Sint16*>(stream), length);
-        // Not every audio layer hands over a silent buffer: clear what the
-        // track did not fill, so a track end never plays stale bytes.
-        if (n < length)
-            std::memset(stream + n, 0, static_cast<std::size_t>(length - n));
-        apply_fade(stream, length);
-        capture_spectrum(stream, length);
-        track_ended = n != length;
+    // One locked section: a request between the buffer and the track end
+    // (a next while the pause just completed, say) would make a second step.
+    dlib::auto_mutex lock(audio_lock);
+    if (paused || !current_track.is_open()) {
+        std::memset(stream, 0, static_cast<std::size_t>(length));
+        seek_target = 0;
+        // Inside the callback SDL's device lock is already ours, so this
+        // cannot wait; doing it under audio_lock keeps a start that
+        // clears paused from being undone by a late pause.
+        SDL_PauseAudio(1);
+        return;
     }
-    if (track_ended)
+    const int n = current_track.read(reinterpret_cast<Sint16*>(stream), length);
+    // Not every audio layer hands over a silent buffer: clear what the
+    // track did not fill, so a track end never plays stale bytes.
+    if (n < length)
+        std::memset(stream + n, 0, static_cast<std::size_t>(length - n));
+    const bool moved = apply_fade(stream, length);
+    capture_spectrum(stream, length);
+    // At most one step per buffer: a fade-out that stepped or sought in
+    // this buffer has already left the read that came up short.
+    if (n != length && !moved)
         on_track_end();
 }
 
+// What a fade-out still running when the track ends asked for decides the
+// step; a fade-in or full level counts as no request:
+//
+//   request         step  afterwards
+//   none, Seek      +1    full level (the seek's place went with its track)
+//   Next            +1    full level: the end's own step is the one asked for
+//   Previous        -1    full level, from the track that ended; no stop
+//   Pause           +1    paused at gain 0, as if the fade had completed
+//
+// A forward step that wraps to the first track stops playback there.
 void on_track_end() {
-    dlib::auto_mutex lock(audio_lock);
-    change_track(+1);
-    if (current_index == 0) {
+    const FadeAction request = fade_step < 0 ? pending_action : FadeAction::None;
+    change_track(request == FadeAction::Previous ? -1 : +1);
+    if (request == FadeAction::Pause) {
+        paused = true;
+        gain = 0.0f;
+        fade_step = -FADE_INCREMENT;
+    }
+    if (request != FadeAction::Previous && current_index == 0) {
         // The list wrapped: stop with the first track loaded at its start.
         paused = true;
         notify_playback_stopped();

@@ -48,15 +48,19 @@ void audio_init(unsigned int bands);
 // True while the device runs (not closed, not paused); reads only SDL's status.
 bool is_playing();
 // Opens the device at the first start and plays; resumes with a fade-in after
-// a pause. With an empty playlist prints "nothing to play" and notifies.
+// a pause, else at full level (never fading out). With an empty playlist
+// prints "nothing to play" and notifies.
 void start_playback();
-// Fades out and pauses; ignored when not playing.
+// "Sounding" below: the device runs and paused is not set. Once paused is
+// set the device runs one more silent buffer, but these act as if paused.
+//
+// Fades out and pauses while sounding; otherwise nothing.
 void pause_playback();
-// While playing: fade out, then step. Otherwise the selection moves at once.
+// While sounding: fade out, then step. Otherwise the selection moves at once.
 void next_track();
 void previous_track();
-// While playing: fade out, jump to x times the track's length, fade in. A
-// target that is not a finite number is ignored.
+// While sounding: fade out, jump to x times the track's length, fade in. A
+// target that is not a finite number is ignored, and so is any while not sounding.
 void seek_fraction(float x);
 // Play position as a fraction of the track (the pending seek target during a
 // seek's fade-out); 0 without a track or a valid length. Not clamped.
@@ -84,11 +88,13 @@ extern float seek_target;
 extern bool paused;
 
 // Runs the gain ramp over length bytes of interleaved stereo frames and
-// carries out the pending action when a fade-out ends.
-void apply_fade(Uint8* stream, int length);
+// carries out the pending action when a fade-out ends; true when that action
+// stepped to another track or sought within this one.
+bool apply_fade(Uint8* stream, int length);
 // Steps offset entries through the playlist, opens the track at full level.
 void change_track(int offset);
-// Takes audio_lock itself: next track, or stop at the wrap to the first one.
+// The track came up short: steps as a fade-out under way asked (back for
+// Previous, else on), pauses at gain 0 for Pause, stops at the wrap.
 void on_track_end();
 // Number of notification threads not yet joined (takes its own leaf lock).
 std::size_t pending_notification_threads();

@@ -1,5 +1,6 @@
 #include "widgets/skinned_scale.h"
 
+#include <algorithm>
 #include <cmath>
 
 SkinnedScale::SkinnedScale(int extra_flags) : value(0.0f), drag(0.0f)
@@ -73,8 +74,9 @@ void SkinnedScale::on_mouse(int x, int y, bool is_pressed)
     // A knob as wide as the scale has no travel: 0/0 would make a NaN seek.
     if (range <= 0)
         return;
-    if (p < 0 || p > range)
-        return;
+    // Beyond the knob's travel the nearer end: a click on the scale's last
+    // pixels must seek to the end, not to wherever an earlier press left it.
+    p = std::clamp(p, 0, range);
     drag.store(float(p) / float(range));
     set_flag(dirty, true);
 }

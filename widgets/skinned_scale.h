@@ -32,7 +32,8 @@ public:
     // (else at value); clears dirty.
     void draw(Graphics& target) override;
     // While pressed, x (from the left edge) picks drag_value with the knob
-    // centred on the pointer; outside the knob's travel nothing changes.
+    // centred on the pointer; beyond the knob's travel, the nearer end. A
+    // knob as wide as the scale has no travel: nothing changes then.
     void on_mouse(int x, int y, bool is_pressed) override;
 
     SkinnedButton knob;

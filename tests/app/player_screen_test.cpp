@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "audio/engine.h"
 #include "effects/blend_effect2.h"
+#include "effects/blend_effect3.h"
 #include "gfx/blit.h"
 #include "gfx/font.h"
 #include "gfx/misc.h"
@@ -180,6 +181,55 @@ TEST_F(PlayerScreenTest, intro_hands_over_to_the_player_screen_at_frame_1111) {
     Uint32* background_pixels = static_cast<Uint32*>(background->picture().surface->pixels);
     EXPECT_EQ(pixels[0], background_pixels[0]);
     EXPECT_EQ(pixels[639 + 399 * 640], background_pixels[639 + 399 * 640]);
+}
+
+TEST_F(PlayerScreenTest, intro_pictures_have_their_names_places_and_schedules) {
+    const struct {
+        const char* picture;
+        int x, y;
+        int start_ms, length_ms, fade_in_ms, fade_out_ms;
+        int start, length, fade_in, fade_out;  // in frames at 30 a second
+    } rows[intro_row_count] = {
+        {"res/intro-1.png", 225, 129, 4500, 5000, 800, 500, 135, 150, 24, 15},
+        {"res/intro-2.png", 206, 129, 9500, 5000, 800, 500, 285, 150, 24, 15},
+        {"res/intro-3.png", 154, 27, 14500, 7000, 800, 500, 435, 210, 24, 15},
+        {"res/intro-4.png", 247, 143, 22000, 5000, 800, 500, 660, 150, 24, 15},
+        {"res/intro-5.png", 64, 100, 29500, 7500, 1000, 0, 885, 225, 30, 1},
+        {"res/intro-6.png", 0, 89, 34000, 3000, 3000, 0, 1020, 90, 90, 1},
+    };
+    start_intro();
+    // The star burst, the six pictures, the canvas fade-in.
+    ASSERT_EQ(effect_list.size(), 8u);
+    auto effect = std::next(effect_list.begin());
+    for (int i = 0; i < intro_row_count; ++i, ++effect) {
+        const auto& row = rows[i];
+        SCOPED_TRACE(row.picture);
+        const IntroRow& entry = intro_table[i];
+        EXPECT_STREQ(entry.picture, row.picture);
+        EXPECT_EQ(std::vector<int>({entry.x, entry.y, entry.start_ms, entry.length_ms,
+                                    entry.fade_in_ms, entry.fade_out_ms}),
+                  std::vector<int>({row.x, row.y, row.start_ms, row.length_ms, row.fade_in_ms,
+                                    row.fade_out_ms}));
+
+        auto* shown = dynamic_cast<BlendEffect3*>(effect->get());
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(std::vector<int>({shown->picture.rect.x, shown->picture.rect.y, -shown->frame,
+                                    shown->length, shown->fade_in, shown->fade_out}),
+                  std::vector<int>({row.x, row.y, row.start, row.length, row.fade_in, row.fade_out}));
+        // The very picture of that name, pixel for pixel.
+        SDL_Surface* expected = load_image(row.picture);
+        SDL_Surface* got = shown->picture.picture().surface;
+        ASSERT_NE(expected, nullptr);
+        ASSERT_NE(got, nullptr);
+        ASSERT_EQ(std::vector<int>({got->w, got->h}), std::vector<int>({expected->w, expected->h}));
+        for (int y = 0; y < got->h; ++y)
+            ASSERT_EQ(std::memcmp(static_cast<Uint8*>(got->pixels) + y * got->pitch,
+                                  static_cast<Uint8*>(expected->pixels) + y * expected->pitch,
+                                  static_cast<std::size_t>(got->w) * 4),
+                      0)
+                << "row " << y;
+        SDL_FreeSurface(expected);
+    }
 }
 
 TEST_F(PlayerScreenTest, window_shows_every_presented_frame_exactly_though_only_changes_are_sent) {

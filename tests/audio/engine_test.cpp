@@ -114,6 +114,15 @@ protected:
         return -1;
     }
 
+    // Closes the device and plays the first track afresh, with both counters
+    // at 0; the rewind's own notification still counts one.
+    void restart() {
+        finish();
+        tracks_changed = 0;
+        playback_stopped = 0;
+        play();
+    }
+
     static std::vector<Sint16> slice(const std::vector<Sint16>& pcm, long frame, long frames) {
         std::vector<Sint16> part(2 * frames, 0);
         for (long i = 0; i < 2 * frames && 2 * frame + i < long(pcm.size()); ++i)
@@ -296,6 +305,137 @@ TEST_F(Engine, two_next_requests_within_one_fade_step_one_track) {
     }
     // The new track starts at its beginning, at full level, with no fade-in.
     EXPECT_EQ(callback(), slice(decode_ogg(second), 0, buffer_frames));
+}
+
+// The listener's request still fading out when the track runs out: the
+// track ends 5000 frames after it, long before the fade could. The end makes
+// the one step (back for Previous); a pause stops at the next track's start.
+TEST_F(Engine, a_request_fading_out_at_a_track_end_is_carried_out_by_the_end) {
+    struct Row {
+        const char* request;
+        void (*call)();
+        std::size_t index;  // where the end leaves the playlist
+        bool paused;
+    };
+    const Row rows[] = {
+        {"pause", pause_playback, 1, true},
+        {"next", next_track, 1, false},
+        {"previous", previous_track, 2, false},  // the track before the one that ended
+        {"seek", [] { seek_fraction(0.25f); }, 1, false},  // dropped with its track
+    };
+    set_track_changed_handler(count_track_changed);
+    const std::string tracks[] = {add_track("a.ogg", 3 * buffer_frames + 5000),
+                                  add_track("b.ogg", 44100), add_track("c.ogg", 44100)};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.request);
+        restart();
+        for (int b = 0; b < 3; ++b)
+            callback();
+        row.call();
+        for (int b = 0; b < 5; ++b)  // the fifth ends the track
+            callback();
+        const std::vector<Sint16> next_start = slice(decode_ogg(tracks[row.index]), 0, buffer_frames);
+        {
+            dlib::auto_mutex lock(audio_lock);
+            EXPECT_EQ(current_index, row.index);
+            EXPECT_EQ(paused, row.paused);
+            EXPECT_EQ(seek_target, 0.0f);
+            EXPECT_EQ(current_track.tell(), 0.0);
+        }
+        if (row.paused) {
+            // Silence, not the next track at full level; a start fades it in.
+            EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+            EXPECT_FALSE(is_playing());
+            start_playback();
+            std::vector<Sint16> expected = next_start;
+            ramp(expected, 0.0f, FADE_INCREMENT);
+            EXPECT_EQ(callback(), expected);
+        } else {
+            EXPECT_EQ(callback(), next_start);
+        }
+        finish();
+        EXPECT_EQ(tracks_changed.load(), 2);  // the rewind and the one step
+    }
+}
+
+// The fade-out of a step or a seek ends in the very buffer in which the
+// track comes up short: 15000 frames are left when it begins, and the gain
+// reaches zero 14702 frames on, in the same 1024-frame buffer.
+TEST_F(Engine, a_fade_out_ending_with_the_track_makes_the_only_move) {
+    struct Row {
+        const char* request;
+        void (*call)();
+        std::size_t index;
+        int steps;
+    };
+    const Row rows[] = {
+        {"next", next_track, 1, 1},
+        {"previous", previous_track, 2, 1},
+        {"seek", [] { seek_fraction(0.25f); }, 0, 0},  // the track plays on from there
+    };
+    set_track_changed_handler(count_track_changed);
+    set_playback_stopped_handler(count_playback_stopped);
+    const long first_length = 2 * buffer_frames + 15000;
+    const std::string tracks[] = {add_track("a.ogg", first_length), add_track("b.ogg", 44100),
+                                  add_track("c.ogg", 44100)};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.request);
+        restart();
+        callback();
+        callback();
+        row.call();
+        for (int b = 0; b < 15; ++b)
+            callback();
+        {
+            dlib::auto_mutex lock(audio_lock);
+            EXPECT_EQ(current_index, row.index);
+            EXPECT_FALSE(paused);
+        }
+        if (row.steps == 0) {
+            dlib::auto_mutex lock(audio_lock);
+            EXPECT_NEAR(current_track.tell(), 0.25 * first_length / 44100, 0.001);
+            EXPECT_EQ(fade_step, FADE_INCREMENT);
+        } else {
+            EXPECT_EQ(callback(), slice(decode_ogg(tracks[row.index]), 0, buffer_frames));
+        }
+        finish();
+        EXPECT_EQ(tracks_changed.load(), 1 + row.steps);
+        EXPECT_EQ(playback_stopped.load(), 0);
+    }
+}
+
+// After the last track the engine is stopping: paused is set and the device
+// runs one more, silent, buffer. A request then acts as while paused, and
+// the next start plays from a track's start at full level, never fading out.
+TEST_F(Engine, a_request_while_stopping_acts_as_while_paused) {
+    struct Row {
+        const char* request;
+        void (*call)();
+        std::size_t index;
+    };
+    const Row rows[] = {
+        {"next", next_track, 1},
+        {"previous", previous_track, 2},
+        {"pause", pause_playback, 0},
+        {"seek", [] { seek_fraction(0.5f); }, 0},
+    };
+    const std::string tracks[] = {add_track("a.ogg", 3000), add_track("b.ogg", 3000),
+                                  add_track("c.ogg", 3000)};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.request);
+        restart();
+        for (int b = 0; b < 9; ++b)  // three buffers a track
+            callback();
+        ASSERT_TRUE(is_playing());
+        row.call();
+        EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+        ASSERT_FALSE(is_playing());
+        start_playback();
+        EXPECT_EQ(callback(), slice(decode_ogg(tracks[row.index]), 0, buffer_frames));
+        dlib::auto_mutex lock(audio_lock);
+        EXPECT_EQ(current_index, row.index);
+        EXPECT_EQ(fade_step, 0.0f);
+    }
 }
 
 TEST_F(Engine, previous_on_the_first_track_goes_to_the_last) {

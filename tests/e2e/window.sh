@@ -60,6 +60,27 @@ rm -f "$work/status"
 [ "$(cat "$work/status")" = "1" ] || fail "without a video mode the status is $(cat "$work/status")"
 grep -q "^can't set video mode: " "$work/out.txt" || fail "no message when no video mode can be set"
 
+# An icon whose bytes are no picture (the data file's id still matches)
+# loads as 0 x 0; set as the icon, X would end the program with BadValue.
+icon=$(sed -n 's/.*{\([0-9]*\)u, \([0-9]*\)u, "res\/icon.png"}.*/\1 \2/p' \
+    "$build/generated/resource_table.cpp")
+python3 - "$work/disk/data" $icon <<'PY'
+import sys
+path, offset, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+data = bytearray(open(path, "rb").read())
+data[offset:offset + size] = bytes((i * 37 + 11) % 256 for i in range(size))
+open(path, "wb").write(data)
+PY
+start_program
+wid=$(find_window)
+if [ -n "$wid" ]; then
+    xdotool windowfocus --sync "$wid" key Escape
+    status=$(wait_exit 5)
+    [ "$status" = "0" ] || fail "with a damaged icon, Escape ended the program with status '$status'"
+else
+    fail "no window with a damaged icon (status '$(cat "$work/status" 2>/dev/null)')"
+fi
+
 # Without a data file the program still runs and quits cleanly.
 rm -f "$work/disk/data"
 start_program

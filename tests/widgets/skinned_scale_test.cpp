@@ -53,19 +53,22 @@ TEST_F(PlayerScale, half_puts_the_knob_at_289)
     EXPECT_FALSE(scale.test_flag(Widget::dirty));
 }
 
-TEST_F(PlayerScale, pointer_at_4_gives_0_at_102_gives_1_past_the_ends_nothing)
+TEST_F(PlayerScale, a_press_beyond_the_knobs_travel_goes_to_the_nearer_end)
 {
-    scale.on_mouse(53, 5, true);
-    float middle = scale.drag_value();
-    EXPECT_FLOAT_EQ(middle, 49.0f / 98.0f);
-    scale.on_mouse(3, 5, true);
-    EXPECT_EQ(scale.drag_value(), middle);
-    scale.on_mouse(4, 5, true);
-    EXPECT_EQ(scale.drag_value(), 0.0f);
-    scale.on_mouse(102, 5, true);
-    EXPECT_EQ(scale.drag_value(), 1.0f);
-    scale.on_mouse(103, 5, true);
-    EXPECT_EQ(scale.drag_value(), 1.0f);
+    // The knob is centred on the pointer: relative x 4 to 102 is its travel.
+    // Each press follows one in the middle, so a press that changed nothing
+    // would show as 0.5.
+    const struct {
+        int x;
+        float drag;
+    } presses[] = {{0, 0.0f},   {1, 0.0f},   {2, 0.0f},   {3, 0.0f},   {4, 0.0f},
+                   {53, 0.5f},  {102, 1.0f}, {103, 1.0f}, {104, 1.0f}, {105, 1.0f}};
+    for (const auto& press : presses) {
+        scale.on_mouse(53, 5, true);
+        ASSERT_EQ(scale.drag_value(), 0.5f);
+        scale.on_mouse(press.x, 5, true);
+        EXPECT_EQ(scale.drag_value(), press.drag) << "pressed at " << press.x;
+    }
     scale.on_mouse(50, 5, false);  // no button: no drag
     EXPECT_EQ(scale.drag_value(), 1.0f);
 }
