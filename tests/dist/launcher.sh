@@ -13,8 +13,9 @@ fail() {
     printf 'FAIL: %s\n' "$*"
     echo "$*" >>"$work/failures"
 }
-# The program must never be handed the loader's search path by the launcher.
-unset LD_LIBRARY_PATH
+# The program must never be handed the loader's search path by the launcher
+# (nor, where /proc is mounted as here, its origin).
+unset LD_LIBRARY_PATH LD_ORIGIN_PATH
 
 # A disk folder under an awkward path: spaces, quotes, a dollar, a backslash.
 disk="$work/my disks/it's \"\$100\" \\ more"
@@ -26,7 +27,7 @@ cp "$source/res/icon.png" "$disk/vellumbra.png"
 cat >"$disk/diskplayer" <<'EOF'
 #!/bin/sh
 { pwd -P; for a in "$@"; do printf '<%s>' "$a"; done; echo
-  echo "LD_LIBRARY_PATH=${LD_LIBRARY_PATH-unset}"; } >"$RECORD"
+  echo "LD_LIBRARY_PATH=${LD_LIBRARY_PATH-unset} LD_ORIGIN_PATH=${LD_ORIGIN_PATH-unset}"; } >"$RECORD"
 EOF
 chmod 755 "$disk/diskplayer"
 real=$(cd "$disk" && pwd -P)
@@ -42,7 +43,7 @@ expect_start() {
     [ -f "$RECORD" ] || { fail "$what: the program did not start"; cat "$work/out"; return; }
     [ "$(sed -n 1p "$RECORD")" = "$real" ] || fail "$what: started in '$(sed -n 1p "$RECORD")'"
     [ "$(sed -n 2p "$RECORD")" = "$want_args" ] || fail "$what: arguments '$(sed -n 2p "$RECORD")'"
-    [ "$(sed -n 3p "$RECORD")" = "LD_LIBRARY_PATH=unset" ] ||
+    [ "$(sed -n 3p "$RECORD")" = "LD_LIBRARY_PATH=unset LD_ORIGIN_PATH=unset" ] ||
         fail "$what: the launcher set $(sed -n 3p "$RECORD")"
 }
 
