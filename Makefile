@@ -3,7 +3,7 @@
 BUILD := build
 JOBS  := 2
 
-.PHONY: all deps configure build run test bench fuzz fuzz-build check-threads clean
+.PHONY: all deps configure build run test bench fuzz fuzz-build check-threads dist check-dist clean
 FUZZ_SECONDS := 60
 
 all: build
@@ -55,6 +55,16 @@ check-threads: deps
 	TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1" \
 	    DISKPLAYER_PROGRAM=$(CURDIR)/$(BUILD)-tsan/disk/diskplayer \
 	    sh tests/e2e/quit_cycles.sh $(BUILD)-tsan/disk $(BUILD)-tsan
+
+# The disk as one archive for listeners: build/dist/<disk>-<version>-linux-x86_64.tar.gz.
+dist: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target dist
+
+# Unpacks that archive into a bare Debian 12 and plays it there, headless and
+# in a window (as root: it builds the system with debootstrap and chroot).
+check-dist: dist
+	@./scripts/install-deps --dist
+	./scripts/check-dist $(BUILD)
 
 bench: deps
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -144,8 +144,10 @@ def skin_sheet():
     return zero_transparent(sheet)
 
 
-def icon():
-    """32 x 32 window icon: the eclipse of the disk's emblem."""
+def icon(side=32):
+    """The window icon, 32 x 32: the eclipse of the disk's emblem. Menus and
+    docks want it larger (side up to 256, the size it is drawn at)."""
+    assert 0 < side <= 256
     n = 8
     size = 32 * n
     img = Image.new("RGBA", (size, size), (0, 0, 0, 0))
@@ -162,7 +164,9 @@ def icon():
     bead = Image.new("L", (size, size), 0)
     ImageDraw.Draw(bead).ellipse((20 * n, 7 * n, 25 * n, 12 * n), fill=255)
     img.alpha_composite(solid((size, size), (255, 255, 255), blur(bead, 0.8 * n)))
-    return zero_transparent(img.resize((32, 32), Image.LANCZOS))
+    if side != size:
+        img = img.resize((side, side), Image.LANCZOS)
+    return zero_transparent(img)
 
 
 def ico_bytes(img):

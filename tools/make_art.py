@@ -4,6 +4,7 @@
     python3 tools/make_art.py res          write all 57 resources
     python3 tools/make_art.py --check res  verify what the program relies on
     python3 tools/make_art.py --preview DIR res   write preview pictures
+    python3 tools/make_art.py --icon SIDE FILE    the icon at another size
 
 The output is byte-for-byte reproducible: fixed seeds, no time stamps.
 """
@@ -74,6 +75,9 @@ def main(argv):
     if len(args) == 3 and args[0] == "--preview":
         import art_preview
         art_preview.write(args[2], args[1])
+        return 0
+    if len(args) == 3 and args[0] == "--icon":
+        save_png(art_controls.icon(int(args[1])), args[2])
         return 0
     if len(args) == 1 and not args[0].startswith("-"):
         write_all(args[0])
