@@ -45,7 +45,7 @@ struct Kind {
 // the whole file has arrived. VP9 in constant quality at the speed setting
 // meant for this, rows in parallel; Opus only takes 48 kHz.
 const Kind kinds_table[] = {
-    {".mkv", "matroska", "ffv1", AV_PIX_FMT_BGR0, "level=3:slices=4:slicecrc=1", "flac", 44100, 0, ""},
+    {".mkv", "matroska", "ffv1", AV_PIX_FMT_BGR0, "level=3:slices=4:slicecrc=1:coder=range_def", "flac", 44100, 0, ""},
     {".mp4", "mp4", "libx264", AV_PIX_FMT_YUV420P, "preset=medium:crf=18", "aac", 44100, 192000,
      "movflags=+faststart"},
     {".webm", "webm", "libvpx-vp9", AV_PIX_FMT_YUV420P,
