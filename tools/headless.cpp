@@ -121,8 +121,10 @@ bool HeadlessProgram::start(const HeadlessOptions& options, std::string& error) 
         error = "no music folder " + options.music;
         return false;
     }
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    // Whatever the environment asks of SDL: no window opens and no sound
+    // device is held.
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
     // Only what the program needs: SDL 1.2's timer thread would wake every
     // millisecond for nothing (a scripted Escape starts it as the program does).
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {
@@ -131,9 +133,14 @@ bool HeadlessProgram::start(const HeadlessOptions& options, std::string& error) 
     }
     if (!parse_key_script(options.keys, keys, error)) return false;
 
-    previous_directory = fs::current_path();
-    stage = stage_disk(disk, options.music);
-    fs::current_path(stage);
+    try {
+        previous_directory = fs::current_path();
+        stage = stage_disk(disk, options.music);
+        fs::current_path(stage);
+    } catch (const fs::filesystem_error& failure) {
+        error = std::string("cannot stage the disk: ") + failure.what();
+        return false;
+    }
     if (!init_screen(false)) {
         error = std::string("no screen: ") + SDL_GetError();
         return false;

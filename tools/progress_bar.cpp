@@ -38,7 +38,8 @@ std::string ProgressBar::text(double done, double total, bool estimated, double 
     char tail[64];
     std::snprintf(tail, sizeof tail, "%3d%%", static_cast<int>(fraction * 100));
     line += tail;
-    if (elapsed > 0 && done > 0) {
+    // The first second holds the encoders' start: too early for a speed.
+    if (elapsed >= 1 && done > 0) {
         const double speed = done / elapsed;
         std::snprintf(tail, sizeof tail, "  %.1fx real time  ", speed);
         line += tail + clock_text((shown_total - done) / speed) + " left";

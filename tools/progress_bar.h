@@ -20,8 +20,8 @@ public:
     // Ends a line drawn in place, so that a message can follow on its own.
     void break_line();
 
-    // The line itself, for elapsed seconds of real time (speed and time
-    // left unknown while elapsed is 0).
+    // The line itself, for elapsed seconds of real time (no speed nor time
+    // left in the first second).
     static std::string text(double done, double total, bool estimated, double elapsed);
 
 private:

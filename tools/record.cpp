@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     // and take the unfinished file away.
     struct sigaction action {};
     action.sa_handler = on_signal;
+    action.sa_flags = SA_RESTART;  // a write under way finishes; the loop then stops
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
