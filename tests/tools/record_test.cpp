@@ -305,18 +305,20 @@ TEST(record, refusals_and_interrupts_leave_no_file) {
     const std::string no_data = disk.root / "no-data";
     fs::create_directories(no_data);
     struct Case {
-        std::string disk, out, message;
+        std::string disk, out, options, message;
     };
     const Case cases[] = {
-        {no_data, disk.root / "a.mkv", "no data file"},
-        {disk.disk, disk.root / "a.avi", "unknown kind of video"},
-        {disk.disk, disk.root / "missing/a.mkv", "cannot write"},
+        {no_data, disk.root / "a.mkv", "", "no data file"},
+        {disk.disk, disk.root / "a.avi", "", "unknown kind of video"},
+        {disk.disk, disk.root / "missing/a.mkv", "", "cannot write"},
+        {disk.disk, disk.root / "a.mkv", "--keys '1:Right,2:Nope'", "unknown key \"Nope\""},
+        {disk.disk, disk.root / "a.mkv", "--scale 4", "--scale"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.out);
+        SCOPED_TRACE(c.out + " " + c.options);
         std::string err;
-        EXPECT_EQ(run(std::string(RECORD_PROGRAM) + " --seconds 1 " + shell_word(c.disk) + " " + shell_word(c.out), &err,
-                      disk.root / "err"),
+        EXPECT_EQ(run(std::string(RECORD_PROGRAM) + " --seconds 1 " + c.options + " " + shell_word(c.disk) + " " +
+                          shell_word(c.out), &err, disk.root / "err"),
                   1);
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
