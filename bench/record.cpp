@@ -85,11 +85,16 @@ void record(benchmark::State& state, const char* key, const char* extension, int
 }
 
 // Whole recordings are long: a few each, one iteration per repetition.
-BENCHMARK_CAPTURE(record, mkv, "mkv", ".mkv", 1, stretch_seconds)->UseManualTime()->Iterations(1)->Repetitions(3);
-BENCHMARK_CAPTURE(record, mp4, "mp4", ".mp4", 1, stretch_seconds)->UseManualTime()->Iterations(1)->Repetitions(3);
-BENCHMARK_CAPTURE(record, webm, "webm", ".webm", 1, stretch_seconds)->UseManualTime()->Iterations(1)->Repetitions(3);
-BENCHMARK_CAPTURE(record, mkv_scale3, "mkv_scale3", ".mkv", 3, stretch_seconds / 2)->UseManualTime()->Iterations(1)->Repetitions(1);
-BENCHMARK_CAPTURE(record, mp4_scale3, "mp4_scale3", ".mp4", 3, stretch_seconds / 2)->UseManualTime()->Iterations(1)->Repetitions(1);
+#define RECORDING(name, extension, scale, seconds, repetitions)                                       \
+    BENCHMARK_CAPTURE(record, name, #name, extension, scale, seconds)                                 \
+        ->UseManualTime()                                                                             \
+        ->Iterations(1)                                                                               \
+        ->Repetitions(repetitions)
+RECORDING(mkv, ".mkv", 1, stretch_seconds, 3);
+RECORDING(mp4, ".mp4", 1, stretch_seconds, 3);
+RECORDING(webm, ".webm", 1, stretch_seconds, 3);
+RECORDING(mkv_scale3, ".mkv", 3, stretch_seconds / 2, 1);
+RECORDING(mp4_scale3, ".mp4", 3, stretch_seconds / 2, 1);
 
 double median_of(std::vector<double> values) {
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
@@ -99,8 +104,8 @@ double median_of(std::vector<double> values) {
 void summarise(const std::string& name, const std::string& what, double seconds, double at_least) {
     std::vector<Run>* found = runs.count(name) ? &runs[name] : nullptr;
     if (!found || found->empty()) {
-        print_summary("recording " + what + ", in real time", "not run", at_least > 0 ? format(">= %.1fx", at_least) : "",
-                      "MISSED");
+        print_summary("recording " + what + ", in real time", "not run",
+                      at_least > 0 ? format(">= %.1fx", at_least) : "", "MISSED");
         return;
     }
     std::vector<double> speed, cpu, size;
@@ -113,7 +118,8 @@ void summarise(const std::string& name, const std::string& what, double seconds,
     print_summary("recording " + what + ", in real time", format("%.2fx", x),
                   at_least > 0 ? format(">= %.1fx", at_least) : "-",
                   at_least <= 0 ? "-" : x >= at_least ? "ok" : "MISSED");
-    print_summary("recording " + what + ", CPU seconds per second of video", format("%.2f", median_of(cpu)), "-", "-");
+    print_summary("recording " + what + ", CPU seconds per second of video", format("%.2f", median_of(cpu)), "-",
+                  "-");
     print_summary("recording " + what + ", MB per minute", format("%.1f", median_of(size)), "-", "-");
 }
 
