@@ -24,7 +24,6 @@ namespace {
 
 constexpr int canvas_width = 640;
 constexpr int canvas_height = 400;
-constexpr Uint32 quit_delay_ms = 333;
 constexpr int quit_fade_frames = 9;
 constexpr int quit_fill_end = 1800;
 constexpr unsigned spectrum_bands = 39;

@@ -34,8 +34,11 @@ bool dispatch_event(const SDL_Event& event);
 // in the program; tests hand in an event source of their own.
 int event_loop(int (*wait_event)(SDL_Event*));
 
+// From a quit request to the end of the event loop.
+constexpr Uint32 quit_delay_ms = 333;
+
 // Escape or a window close: fades the canvas and the sound out and ends the
-// loop 333 ms later. May run several times; the first quit event ends the loop.
+// loop quit_delay_ms later. May run several times; the first quit event ends the loop.
 // The caller holds the screen lock.
 void begin_quit();
 // SDL timer callback: posts the quit event. Retries while SDL's queue is full.

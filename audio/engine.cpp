@@ -291,8 +291,13 @@ void set_playback_stopped_handler(void (*handler)()) {
 void audio_shutdown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();  // waits for a callback in progress; none runs after it
+    // Nothing delivers any more.
+    wait_for_notifications();
+}
+
+void wait_for_notifications() {
     // A handler may still be running (it may be waiting for the screen lock,
-    // which is why no lock may be held here). Nothing delivers any more.
+    // which is why no lock may be held here).
     for (;;) {
         std::list<Notification> all;
         {

@@ -74,6 +74,13 @@ void set_playback_stopped_handler(void (*handler)());
 // Stops the device and joins every notification thread. Call holding no
 // lock; afterwards no callback and no notification runs.
 void audio_shutdown();
+// Joins every notification thread delivered so far, and those their
+// handlers deliver in turn: every handler of an event already raised has
+// run when it returns. Call holding no lock (a handler takes the screen
+// lock). A headless render calls it after each buffer, so a track change
+// reaches the screen in the same frame on every run instead of whenever
+// the notification thread happens to be scheduled.
+void wait_for_notifications();
 
 // The SDL callback: decode, ramp and capture one buffer, then handle a track end.
 void audio_callback(void* userdata, Uint8* stream, int length);

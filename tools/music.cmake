@@ -35,7 +35,7 @@ add_dependencies(disk music)
 
 # Tests of the synthesiser and of the rendered tracks themselves.
 find_package(GTest QUIET)
-file(GLOB MUSIC_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/*.cpp)
+file(GLOB MUSIC_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/tools/music_*.cpp)
 if(GTest_FOUND AND MUSIC_TEST_SOURCES)
   include(GoogleTest)
   add_executable(test_tools ${MUSIC_TEST_SOURCES})

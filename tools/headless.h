@@ -1,0 +1,97 @@
+// The real program run headless, one frame at a time, for the tools that
+// show it without a window (capture, record). Start-up is the program's own
+// (SDL's dummy drivers, init_screen, start_player); each frame is rendered
+// as the frame thread renders it, after the sound of its 1/30 s has been
+// pulled through the engine's callback as the device would play it and the
+// keys scripted for it have gone through the event loop's own dispatch.
+// Frames are counted as the program counts them: 0 to 1110 are the intro,
+// 1111 on the player screen.
+//
+// Every run with the same disk, music and keys gives the same pictures and
+// sound: the device's own thread is kept out, and every notification a
+// buffer or a key raises has run before the frame is drawn.
+//
+// The program's state is process-wide: one HeadlessProgram per process.
+#pragma once
+
+#include <SDL.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+constexpr int headless_frames_per_second = 30;
+constexpr int headless_sample_rate = 44100;
+constexpr int headless_samples_per_frame = headless_sample_rate / headless_frames_per_second;
+constexpr int headless_width = 640;
+constexpr int headless_height = 400;
+
+struct HeadlessOptions {
+    std::filesystem::path disk;  // holds "data", and "music" unless music says otherwise
+    std::string music;           // empty: the disk's own; "none": nothing to play; else a folder
+    std::string keys;            // "39.5:Right,52:space": see parse_key_script
+};
+
+// A key pressed and released before the sound and picture of frame.
+struct ScriptedKey {
+    Uint32 frame;
+    SDLKey key;
+};
+
+// The nearest frame to a time in seconds.
+Uint32 frame_at(double seconds);
+
+// Parses "time:key,..." (seconds, SDL's key names in any letter case) into
+// keys ordered by frame. False with a one-line reason on a malformed entry
+// or an unknown key. SDL's video subsystem must be up: it names the keys.
+bool parse_key_script(const std::string& text, std::vector<ScriptedKey>& keys, std::string& error);
+
+class HeadlessProgram {
+public:
+    HeadlessProgram() = default;
+    // Shuts the program down and removes the staging folder.
+    ~HeadlessProgram();
+    HeadlessProgram(const HeadlessProgram&) = delete;
+    HeadlessProgram& operator=(const HeadlessProgram&) = delete;
+
+    // Stages the disk and starts the program in the staging folder (the
+    // working directory changes). False with a one-line reason when the
+    // disk has no data file, the keys do not parse or there is no screen.
+    bool start(const HeadlessOptions& options, std::string& error);
+
+    // Renders the next frame; the first call renders frame 0.
+    void advance();
+    // The frame advance rendered last.
+    Uint32 frame() const { return current; }
+    // Its sound: headless_samples_per_frame interleaved stereo frames,
+    // signed 16-bit at 44100 Hz; silence while the device is paused.
+    const std::vector<Sint16>& sound() const { return sound_buffer; }
+    // Its picture as the window shows it: the canvas blended over black,
+    // 640 x 400, 32-bit with the standard colour masks and no alpha (in
+    // memory B, G, R, 0). Owned here; valid until the next advance.
+    const SDL_Surface* shown();
+
+    // True once there is nothing left to show of the disk: the intro is
+    // over, the sound has stopped and no scripted key is still to come, or
+    // the quit a scripted Escape began has ended the program.
+    bool finished() const;
+    // Seconds of sound in the playlist (the intro plays over the first
+    // track): what a recording of the whole disk lasts without keys.
+    double playlist_seconds() const { return playlist_length; }
+
+private:
+    void press(SDLKey key);
+
+    std::filesystem::path stage;
+    std::filesystem::path previous_directory;
+    bool started = false;
+    bool audio_locked = false;
+    std::vector<ScriptedKey> keys;
+    std::size_t next_key = 0;
+    Uint32 current = 0;
+    bool rendered = false;
+    Uint32 quit_frame = 0;  // 0: no quit begun
+    double playlist_length = 0;
+    std::vector<Sint16> sound_buffer = std::vector<Sint16>(headless_samples_per_frame * 2);
+    SDL_Surface* picture = nullptr;
+};
