@@ -120,41 +120,38 @@ Damage canvas_damage;
 const SDL_Surface* presented_window = nullptr;
 const SDL_Surface* presented_canvas = nullptr;
 std::vector<SDL_Rect> update_rects;
-// At a zoom, the canvas over black at its own size in the window's format:
-// what the window shows at size 1, from which the changed parts are
-// enlarged. It always holds the whole last frame, as the window does.
+// A window in another pixel format, at a zoom: SDL's blend of the canvas at
+// its own size, from which the window's picture is enlarged.
 SDL_Surface* unzoomed = nullptr;
 
-// Only what was drawn since the last presentation, where the target takes
+// Only what was drawn since the last presentation, where the window takes
 // the canvas' pixels directly.
-bool show_drawn_parts(SDL_Surface* target) {
-    if (!can_show_over_black(canvas.surface, target)) return false;
+bool show_drawn_parts(int zoom) {
+    if (!can_show_over_black(canvas.surface, screen.surface, zoom)) return false;
     for (const SDL_Rect& r : canvas_damage.drawn_rects())
-        if (show_over_black(canvas.surface, target, &r) != 0) return false;
-    return show_pixels_over_black(canvas.surface, target, canvas_damage.drawn_pixels()) == 0;
+        if (show_over_black(canvas.surface, screen.surface, &r, zoom) != 0) return false;
+    return show_pixels_over_black(canvas.surface, screen.surface, canvas_damage.drawn_pixels(), zoom) == 0;
 }
 
-// The picture the canvas is shown in before enlarging: made again when the
-// window (its format) or the canvas (its size) is new. Null when SDL has no
-// memory for it.
-SDL_Surface* unzoomed_picture(bool new_window) {
-    if (unzoomed && !new_window && unzoomed->w == canvas.surface->w && unzoomed->h == canvas.surface->h)
-        return unzoomed;
-    SDL_FreeSurface(unzoomed);
-    const SDL_PixelFormat* f = screen.surface->format;
-    unzoomed = SDL_CreateRGBSurface(SDL_SWSURFACE, canvas.surface->w, canvas.surface->h, 32, f->Rmask,
-                                    f->Gmask, f->Bmask, 0);
-    return unzoomed;
-}
-
-// The parts shown in the unzoomed picture, enlarged into the window.
-void enlarge_drawn_parts(int zoom) {
-    if (canvas_damage.is_everything()) {
-        enlarge(unzoomed, screen.surface, zoom);
+// The whole canvas SDL's way: its blend over a cleared window.
+void show_by_sdl(int zoom) {
+    if (zoom == 1) {
+        screen.clear();
+        SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
         return;
     }
-    for (const SDL_Rect& r : canvas_damage.drawn_rects()) enlarge(unzoomed, screen.surface, zoom, &r);
-    enlarge_pixels(unzoomed, screen.surface, zoom, canvas_damage.drawn_pixels());
+    const SDL_PixelFormat* f = screen.surface->format;
+    if (!unzoomed || unzoomed->w != canvas.surface->w || unzoomed->h != canvas.surface->h ||
+        unzoomed->format->Rmask != f->Rmask || unzoomed->format->Gmask != f->Gmask ||
+        unzoomed->format->Bmask != f->Bmask) {
+        SDL_FreeSurface(unzoomed);
+        unzoomed = SDL_CreateRGBSurface(SDL_SWSURFACE, canvas.surface->w, canvas.surface->h, 32, f->Rmask,
+                                        f->Gmask, f->Bmask, 0);
+        if (!unzoomed) return;
+    }
+    SDL_FillRect(unzoomed, nullptr, 0);
+    SDL_UpperBlit(canvas.surface, nullptr, unzoomed, nullptr);
+    enlarge(unzoomed, screen.surface, zoom);
 }
 
 }  // namespace
@@ -163,8 +160,8 @@ void present_frame() {
     frame_event_pending.store(false);
     ScreenLock lock;
     if (!screen.surface || !canvas.surface) return;
-    const bool new_window = screen.surface != presented_window;
-    if (canvas.damage != &canvas_damage || new_window || canvas.surface != presented_canvas) {
+    if (canvas.damage != &canvas_damage || screen.surface != presented_window ||
+        canvas.surface != presented_canvas) {
         canvas.damage = &canvas_damage;
         canvas_damage.set_bounds(canvas.surface->w, canvas.surface->h);
         presented_window = screen.surface;
@@ -172,19 +169,13 @@ void present_frame() {
     }
     if (canvas_damage.is_empty()) return;  // the window shows this frame already
     const int zoom = window_zoom();
-    SDL_Surface* target = zoom == 1 ? screen.surface : unzoomed_picture(new_window);
-    if (!target) return;  // no memory: the record waits for the next frame
-    if (canvas_damage.is_everything() || !show_drawn_parts(target)) {
+    if (canvas_damage.is_everything() || !show_drawn_parts(zoom)) {
         // The program's own pass gives exactly what SDL's blend over a
         // cleared window gives, in one pass instead of three; a window in
         // another pixel format takes SDL's way.
-        if (show_over_black(canvas.surface, target) != 0) {
-            SDL_FillRect(target, nullptr, 0);
-            SDL_UpperBlit(canvas.surface, nullptr, target, nullptr);
-        }
+        if (show_over_black(canvas.surface, screen.surface, nullptr, zoom) != 0) show_by_sdl(zoom);
         canvas_damage.add_everything();
     }
-    if (zoom > 1) enlarge_drawn_parts(zoom);
     canvas_damage.update_rects(update_rects);
     if (zoom > 1)
         for (SDL_Rect& r : update_rects) r = enlarged_rect(r, zoom);

@@ -13,33 +13,23 @@ SDL_Rect enlarged_rect(const SDL_Rect& area, int factor) {
     return r;
 }
 
-namespace {
-
-// True, with SDL's error text set, when enlarge cannot write dst safely.
-bool refuse(const SDL_Surface* src, const SDL_Surface* dst, int factor) {
+int enlarge(const SDL_Surface* src, SDL_Surface* dst, int factor, const SDL_Rect* area) {
     if (!src || !dst || !src->format || !dst->format || !src->pixels ||
         src->format->BytesPerPixel != 4 || dst->format->BytesPerPixel != 4) {
         SDL_SetError("enlarge: both pictures must be 32-bit");
-        return true;
+        return -1;
     }
     if (factor < 1 || factor > max_enlargement) {
         SDL_SetError("enlarge: factor %d is not 1 to %d", factor, max_enlargement);
-        return true;
+        return -1;
     }
     // Checked in wide arithmetic: a too small target must be refused, never
     // written past its end.
     if (static_cast<long>(dst->w) < static_cast<long>(src->w) * factor ||
         static_cast<long>(dst->h) < static_cast<long>(src->h) * factor) {
         SDL_SetError("enlarge: the target is smaller than %d times the picture", factor);
-        return true;
+        return -1;
     }
-    return false;
-}
-
-}  // namespace
-
-int enlarge(const SDL_Surface* src, SDL_Surface* dst, int factor, const SDL_Rect* area) {
-    if (refuse(src, dst, factor)) return -1;
     int left = 0, top = 0, right = src->w, bottom = src->h;
     if (area) {
         left = std::max<int>(area->x, 0);
@@ -72,26 +62,6 @@ int enlarge(const SDL_Surface* src, SDL_Surface* dst, int factor, const SDL_Rect
             break;
         }
         for (int k = 1; k < factor; ++k) std::memcpy(first + static_cast<std::ptrdiff_t>(k) * dst->pitch, first, row_bytes);
-    }
-    SDL_UnlockSurface(dst);
-    return 0;
-}
-
-int enlarge_pixels(const SDL_Surface* src, SDL_Surface* dst, int factor, const std::vector<Uint32>& indices) {
-    if (refuse(src, dst, factor)) return -1;
-    if (SDL_LockSurface(dst) != 0) return -1;
-    const Uint32 w = static_cast<Uint32>(src->w);
-    const Uint8* from = static_cast<const Uint8*>(src->pixels);
-    Uint8* to = static_cast<Uint8*>(dst->pixels);
-    for (Uint32 index : indices) {
-        const Uint32 x = index % w, y = index / w;
-        Uint32 p;
-        std::memcpy(&p, from + static_cast<std::ptrdiff_t>(y) * src->pitch + x * 4, 4);
-        Uint8* row = to + static_cast<std::ptrdiff_t>(y) * factor * dst->pitch + static_cast<std::ptrdiff_t>(x) * factor * 4;
-        for (int k = 0; k < factor; ++k, row += dst->pitch) {
-            Uint32* block = reinterpret_cast<Uint32*>(row);
-            for (int i = 0; i < factor; ++i) block[i] = p;
-        }
     }
     SDL_UnlockSurface(dst);
     return 0;

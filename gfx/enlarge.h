@@ -7,8 +7,6 @@
 
 #include <SDL.h>
 
-#include <vector>
-
 // Largest enlargement offered: three times 640 x 400 already fills a
 // 1920 x 1200 screen.
 constexpr int max_enlargement = 3;
@@ -19,12 +17,6 @@ constexpr int max_enlargement = 3;
 // text set, writing nothing, when a surface is null or not 32-bit, dst is
 // too small, or factor lies outside 1 .. max_enlargement.
 int enlarge(const SDL_Surface* src, SDL_Surface* dst, int factor, const SDL_Rect* area = nullptr);
-
-// enlarge of single pixels, each given by its index y * src->w + x: the
-// scattered pixels a frame writes directly (a star field's) cost one block
-// each instead of a rectangle around them all. Refuses what enlarge
-// refuses; the caller has checked the indices.
-int enlarge_pixels(const SDL_Surface* src, SDL_Surface* dst, int factor, const std::vector<Uint32>& indices);
 
 // area (in src's pixels) as it lies in the enlarged picture.
 SDL_Rect enlarged_rect(const SDL_Rect& area, int factor);

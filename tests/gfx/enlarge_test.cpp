@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -37,27 +36,6 @@ TEST(Enlarge, every_pixel_becomes_a_block_and_only_the_area_is_written) {
                         << "factor " << factor << " at " << x << "," << y;
                 }
         }
-    }
-}
-
-TEST(Enlarge, single_pixels_become_the_same_blocks_as_their_one_pixel_areas) {
-    const SurfacePtr src = make_surface(7, 5);
-    for (int i = 0; i < 35; ++i) static_cast<Uint32*>(src->pixels)[i / 7 * (src->pitch / 4) + i % 7] = 0x030201u * (i + 1);
-    const std::vector<Uint32> picked = {0, 8, 20, 34};
-    for (int factor = 1; factor <= max_enlargement; ++factor) {
-        const SurfacePtr by_pixel = make_surface(7 * factor + 1, 5 * factor);
-        const SurfacePtr by_area = make_surface(7 * factor + 1, 5 * factor);
-        SDL_FillRect(by_pixel.get(), nullptr, 0xDEADBEEF);
-        SDL_FillRect(by_area.get(), nullptr, 0xDEADBEEF);
-        ASSERT_EQ(enlarge_pixels(src.get(), by_pixel.get(), factor, picked), 0);
-        for (Uint32 index : picked) {
-            const SDL_Rect one = {Sint16(index % 7), Sint16(index / 7), 1, 1};
-            ASSERT_EQ(enlarge(src.get(), by_area.get(), factor, &one), 0);
-        }
-        for (int y = 0; y < by_area->h; ++y)
-            for (int x = 0; x < by_area->w; ++x)
-                ASSERT_EQ(pixel(by_pixel.get(), x, y), pixel(by_area.get(), x, y)) << "factor " << factor << " at " << x << "," << y;
-        EXPECT_EQ(enlarge_pixels(src.get(), by_pixel.get(), factor + 1, picked), -1);  // too small now
     }
 }
 
