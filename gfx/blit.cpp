@@ -82,18 +82,16 @@ constexpr std::ptrdiff_t row_start_bytes = 256;
 
 // draw_row(src row, dst row) for the w x h pixels from src and dst on,
 // with the start of both rows rows_ahead further down asked for first.
-// Drawing an enlarged picture, each src row becomes block_rows dst rows,
-// row_pitch apart and block_rows * row_pitch = dst_pitch: all of them are
-// asked for.
+// (Into an enlarged picture, asking for every row of the blocks as well
+// made no difference: the first row's start is enough.)
 template <typename DrawRow>
 void draw_rows_ahead(const Uint8* src, std::ptrdiff_t src_pitch, Uint8* dst, std::ptrdiff_t dst_pitch, int w, int h,
-                     DrawRow draw_row, int block_rows = 1, std::ptrdiff_t row_pitch = 0) {
+                     DrawRow draw_row) {
     const std::ptrdiff_t bytes = std::min<std::ptrdiff_t>(std::ptrdiff_t{w} * 4, row_start_bytes);
-    const std::ptrdiff_t dst_bytes = std::min<std::ptrdiff_t>(std::ptrdiff_t{w} * 4 * block_rows, row_start_bytes);
     for (int y = 0; y < h + rows_ahead; ++y) {
         if (y < h) {
             prefetch_bytes(src + y * src_pitch, bytes, false);
-            for (int k = 0; k < block_rows; ++k) prefetch_bytes(dst + y * dst_pitch + k * row_pitch, dst_bytes, true);
+            prefetch_bytes(dst + y * dst_pitch, bytes, true);
         }
         const int drawn = y - rows_ahead;
         if (drawn >= 0) draw_row(src + drawn * src_pitch, dst + drawn * dst_pitch);
@@ -525,8 +523,7 @@ int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* ar
         const std::ptrdiff_t pitch = dst->pitch;
         draw_rows_ahead(
             from, src->pitch, to, pitch * factor, w, bottom - top,
-            [&](const Uint8* s, Uint8* d) { over_black_enlarged(over_black, s, d, pitch, w, factor); }, factor,
-            pitch);
+            [&](const Uint8* s, Uint8* d) { over_black_enlarged(over_black, s, d, pitch, w, factor); });
     }
     SDL_UnlockSurface(dst);
     return 0;
@@ -551,12 +548,11 @@ int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::
                    static_cast<std::ptrdiff_t>(index % w) * factor * 4;
         };
         for (std::size_t i = 0; i < n; ++i) {
-            // Each block is factor lines neither surface has cached.
+            // Scattered blocks, as at size 1: start the misses ahead.
             if (i + pixel_prefetch_distance < n) {
                 const Uint32 ahead = indices[i + pixel_prefetch_distance];
                 __builtin_prefetch(from + static_cast<std::ptrdiff_t>(ahead / w) * src->pitch + ahead % w * 4, 0);
-                Uint8* block = block_at(ahead);
-                for (int k = 0; k < factor; ++k) __builtin_prefetch(block + k * pitch, 1);
+                __builtin_prefetch(block_at(ahead), 1);
             }
             const Uint32 index = indices[i];
             Uint32 shown;
