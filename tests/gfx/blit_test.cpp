@@ -380,32 +380,20 @@ TEST(ShowOverBlack, enlarged_in_one_pass_is_the_enlargement_of_the_picture_at_si
         for (int x = 0; x < w; ++x)
             at(canvas, x, y) = (std::rand() % 3 == 0 ? 255u : std::rand() & 0xFFu) << 24 | (std::rand() & 0xFFFFFF);
     SDL_Surface* size_one = SDL_CreateRGBSurface(0, w, h, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+    ASSERT_EQ(show_over_black(canvas, size_one), 0);
     const SDL_Rect part = {129, 2, 150, 4};
     const std::vector<Uint32> picked = {0, 300, 3 * 301 + 7, 7 * 301 - 1};
     for (int factor = 2; factor <= 3; ++factor) {
-        // A wider window, as at a zoom with a frame; its pitch is wider too.
+        // Wider than the enlarged picture: rows and pitch longer than its own.
         SDL_Surface* window = SDL_CreateRGBSurface(0, w * factor + 5, h * factor, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
         SDL_Surface* expected = SDL_CreateRGBSurface(0, w * factor + 5, h * factor, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
-        fill_all(window, 0x00ABCDEF);
-        fill_all(expected, 0x00ABCDEF);
-        for (int step = 0; step < 4; ++step) {
-            if (step >= 2) {
-                fill_all(window, 0x00ABCDEF);
-                fill_all(expected, 0x00ABCDEF);
-            }
-            if (step == 1) {
-                // Over the last frame, with a few pixels changed: ones after
-                // unchanged ones in a row, at the ends of the part and the
-                // picture, and one changed back and forth.
-                for (int x : {135, 144, 145, 146, 150, 278}) at(canvas, x, 3) ^= 0x00808080;
-                at(canvas, 129, 2) ^= 0x00010000;
-                at(canvas, w - 1, h - 1) ^= 0x00000001;
-            }
-            ASSERT_EQ(show_over_black(canvas, size_one), 0);
+        for (int step = 0; step < 3; ++step) {
+            fill_all(window, 0x00ABCDEF);
+            fill_all(expected, 0x00ABCDEF);
             if (step == 0) {
                 ASSERT_EQ(show_over_black(canvas, window, nullptr, factor), 0);
                 ASSERT_EQ(enlarge(size_one, expected, factor), 0);
-            } else if (step <= 2) {
+            } else if (step == 1) {
                 ASSERT_EQ(show_over_black(canvas, window, &part, factor), 0);
                 ASSERT_EQ(enlarge(size_one, expected, factor, &part), 0);
             } else {
