@@ -4,9 +4,12 @@
 #include "app/player_screen.h"
 #include "gfx/blit.h"
 #include "gfx/damage.h"
+#include "gfx/enlarge.h"
 #include "widgets/image.h"
 #include "widgets/quorrel_spectrum.h"
 #include "widgets/skinned_scale.h"
+
+#include <algorithm>
 
 Graphics screen;
 Graphics canvas;
@@ -103,6 +106,12 @@ void render_frame() {
     run_effects();
 }
 
+int window_zoom() {
+    if (!screen.surface || !canvas.surface || canvas.surface->w <= 0 || canvas.surface->h <= 0) return 1;
+    const int fits = std::min(screen.surface->w / canvas.surface->w, screen.surface->h / canvas.surface->h);
+    return std::clamp(fits, 1, max_enlargement);
+}
+
 namespace {
 
 Damage canvas_damage;
@@ -111,14 +120,38 @@ Damage canvas_damage;
 const SDL_Surface* presented_window = nullptr;
 const SDL_Surface* presented_canvas = nullptr;
 std::vector<SDL_Rect> update_rects;
+// A window in another pixel format, at a zoom: SDL's blend of the canvas at
+// its own size, from which the window's picture is enlarged.
+SDL_Surface* unzoomed = nullptr;
 
 // Only what was drawn since the last presentation, where the window takes
 // the canvas' pixels directly.
-bool show_drawn_parts() {
-    if (!can_show_over_black(canvas.surface, screen.surface)) return false;
+bool show_drawn_parts(int zoom) {
+    if (!can_show_over_black(canvas.surface, screen.surface, zoom)) return false;
     for (const SDL_Rect& r : canvas_damage.drawn_rects())
-        if (show_over_black(canvas.surface, screen.surface, &r) != 0) return false;
-    return show_pixels_over_black(canvas.surface, screen.surface, canvas_damage.drawn_pixels()) == 0;
+        if (show_over_black(canvas.surface, screen.surface, &r, zoom) != 0) return false;
+    return show_pixels_over_black(canvas.surface, screen.surface, canvas_damage.drawn_pixels(), zoom) == 0;
+}
+
+// The whole canvas SDL's way: its blend over a cleared window.
+void show_by_sdl(int zoom) {
+    if (zoom == 1) {
+        screen.clear();
+        SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
+        return;
+    }
+    const SDL_PixelFormat* f = screen.surface->format;
+    if (!unzoomed || unzoomed->w != canvas.surface->w || unzoomed->h != canvas.surface->h ||
+        unzoomed->format->Rmask != f->Rmask || unzoomed->format->Gmask != f->Gmask ||
+        unzoomed->format->Bmask != f->Bmask) {
+        SDL_FreeSurface(unzoomed);
+        unzoomed = SDL_CreateRGBSurface(SDL_SWSURFACE, canvas.surface->w, canvas.surface->h, 32, f->Rmask,
+                                        f->Gmask, f->Bmask, 0);
+        if (!unzoomed) return;
+    }
+    SDL_FillRect(unzoomed, nullptr, 0);
+    SDL_UpperBlit(canvas.surface, nullptr, unzoomed, nullptr);
+    enlarge(unzoomed, screen.surface, zoom);
 }
 
 }  // namespace
@@ -135,17 +168,17 @@ void present_frame() {
         presented_canvas = canvas.surface;
     }
     if (canvas_damage.is_empty()) return;  // the window shows this frame already
-    if (canvas_damage.is_everything() || !show_drawn_parts()) {
+    const int zoom = window_zoom();
+    if (canvas_damage.is_everything() || !show_drawn_parts(zoom)) {
         // The program's own pass gives exactly what SDL's blend over a
         // cleared window gives, in one pass instead of three; a window in
         // another pixel format takes SDL's way.
-        if (show_over_black(canvas.surface, screen.surface) != 0) {
-            screen.clear();
-            SDL_UpperBlit(canvas.surface, nullptr, screen.surface, nullptr);
-        }
+        if (show_over_black(canvas.surface, screen.surface, nullptr, zoom) != 0) show_by_sdl(zoom);
         canvas_damage.add_everything();
     }
     canvas_damage.update_rects(update_rects);
+    if (zoom > 1)
+        for (SDL_Rect& r : update_rects) r = enlarged_rect(r, zoom);
     SDL_UpdateRects(screen.surface, static_cast<int>(update_rects.size()), update_rects.data());
     canvas_damage.clear();
 }

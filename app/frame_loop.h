@@ -87,7 +87,14 @@ void skip_frames(Uint32 count);
 // Main thread, on the frame-ready event: blends the canvas over a black
 // window. Only what was drawn on the canvas since the last presentation is
 // converted and sent; the first presentation into a window sends it whole.
+// At a window_zoom above 1, every pixel is sent as its block.
 void present_frame();
+// How many times the window enlarges the canvas, 1 to 3: each canvas pixel
+// shows as a block of that many pixels squared, and a pointer position in
+// the window divided by it is the canvas pixel under the pointer. Read from
+// the two sizes, so it always agrees with the window SDL gave; 1 without a
+// window.
+int window_zoom();
 // Asks the main thread to present, unless a frame-ready event is still
 // waiting in SDL's queue: a stalled main thread must not find the queue full
 // of frame events with its key and quit events pushed out.

@@ -4,6 +4,7 @@
 #include "app/frame_loop.h"
 #include "app/intro.h"
 #include "app/player_screen.h"
+#include "app/zoom.h"
 #include "audio/engine.h"
 #include "audio/spectrum.h"
 #include "effects/blend_effect.h"
@@ -55,8 +56,23 @@ void on_key_release(SDLKey key) {
 }
 
 // The intro gate: hover and press states only change on the player screen.
+// x and y are canvas pixels.
 void dispatch_pointer(int x, int y, bool pressed) {
     if (in_player_phase()) pointer_dispatch(widget_list, x, y, pressed);
+}
+
+// The window's size at a zoom, framed or not. At a zoom that SDL cannot
+// give (too large for the video driver) the window opens at its own size
+// with a line that says why, rather than not at all.
+SDL_Surface* open_window(bool bordered, int zoom) {
+    const Uint32 flags = bordered ? 0 : SDL_NOFRAME;
+    if (zoom > 1) {
+        if (SDL_Surface* window = SDL_SetVideoMode(canvas_width * zoom, canvas_height * zoom, 32, flags))
+            return window;
+        print_line("can't open a window " + std::to_string(zoom) + " times the size: " + SDL_GetError() +
+                   "; showing it at its own size\n");
+    }
+    return SDL_SetVideoMode(canvas_width, canvas_height, 32, flags);
 }
 
 }  // namespace
@@ -106,7 +122,7 @@ SDL_Surface* load_window_icon() {
     return icon;
 }
 
-bool init_screen(bool bordered) {
+bool init_screen(bool bordered, int zoom) {
     // Without a video subsystem even the icon call crashes inside SDL.
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         print_line(std::string("can't set video mode: ") + SDL_GetError() + "\n");
@@ -119,8 +135,12 @@ bool init_screen(bool bordered) {
         SDL_WM_SetIcon(icon, nullptr);  // SDL keeps a copy of its own
         SDL_FreeSurface(icon);
     }
-    SDL_Surface* window = SDL_SetVideoMode(canvas_width, canvas_height, 32,
-                                           bordered ? 0 : SDL_NOFRAME);
+    if (zoom == zoom_to_fit) {
+        // Before the mode is set, SDL's video info holds the desktop's size.
+        const SDL_VideoInfo* info = SDL_GetVideoInfo();
+        zoom = info ? fitting_zoom(info->current_w, info->current_h) : 1;
+    }
+    SDL_Surface* window = open_window(bordered, zoom);
     if (!window) {
         print_line(std::string("can't set video mode: ") + SDL_GetError() + "\n");
         return false;
@@ -136,8 +156,8 @@ bool init_screen(bool bordered) {
     return true;
 }
 
-bool init_video(bool bordered) {
-    if (!init_screen(bordered)) return false;
+bool init_video(bool bordered, int zoom) {
+    if (!init_screen(bordered, zoom)) return false;
     if (!start_frame_thread()) {
         print_line(std::string("can't start the frame thread: ") + SDL_GetError() + "\n");
         return false;
@@ -179,21 +199,26 @@ bool dispatch_event(const SDL_Event& event) {
         on_key_release(event.key.keysym.sym);
         break;
     }
+    // Window pixels to canvas pixels: every control answers over the whole
+    // block of window pixels that shows it.
     case SDL_MOUSEMOTION: {
         ScreenLock lock;
-        dispatch_pointer(event.motion.x, event.motion.y,
+        const int zoom = window_zoom();
+        dispatch_pointer(event.motion.x / zoom, event.motion.y / zoom,
                          (event.motion.state & SDL_BUTTON_LMASK) != 0);
         break;
     }
     case SDL_MOUSEBUTTONDOWN: {
         ScreenLock lock;
-        dispatch_pointer(event.button.x, event.button.y, true);
+        const int zoom = window_zoom();
+        dispatch_pointer(event.button.x / zoom, event.button.y / zoom, true);
         break;
     }
     case SDL_MOUSEBUTTONUP: {
         ScreenLock lock;
-        dispatch_pointer(event.button.x, event.button.y, false);
-        click_pass(widget_list, event.button.x, event.button.y);
+        const int zoom = window_zoom();
+        dispatch_pointer(event.button.x / zoom, event.button.y / zoom, false);
+        click_pass(widget_list, event.button.x / zoom, event.button.y / zoom);
         break;
     }
     case SDL_QUIT: {
@@ -231,9 +256,10 @@ void shutdown_program() {
 
 int program_main(int argc, char** argv) {
     bool bordered = parse_bordered(argc, argv);
+    int zoom = parse_zoom(argc, argv);
     SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO);  // the timer waits for the quit
     std::atexit(SDL_Quit);
-    if (!init_video(bordered)) {
+    if (!init_video(bordered, zoom)) {
         shutdown_program();
         return 1;
     }

@@ -11,13 +11,13 @@ bool parse_bordered(int argc, char** argv);
 // The window icon from the data file; null when it cannot be read or its
 // bytes are no picture. The caller frees it.
 SDL_Surface* load_window_icon();
-// Caption, icon, the 640 x 400 window (framed only when bordered), canvas,
-// fonts, player screen and intro. False, after one line on stdout, when there
-// is no window.
-bool init_screen(bool bordered);
+// Caption, icon, the window (framed only when bordered; 640 x 400 times
+// zoom, which is 1, 2, 3 or zoom_to_fit), canvas, fonts, player screen and
+// intro. False, after one line on stdout, when there is no window.
+bool init_screen(bool bordered, int zoom = 1);
 // init_screen, then the frame thread. False, after one line on stdout, when
 // there is no window or no frame thread.
-bool init_video(bool bordered);
+bool init_video(bool bordered, int zoom = 1);
 
 // Connects the screen and the audio side: the notification handlers, the
 // position and spectrum feeds and the four widget actions.

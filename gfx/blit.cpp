@@ -1,5 +1,6 @@
 #include "gfx/blit.h"
 
+#include "gfx/enlarge.h"
 #include "gfx/graphics.h"
 
 #include <algorithm>
@@ -81,6 +82,8 @@ constexpr std::ptrdiff_t row_start_bytes = 256;
 
 // draw_row(src row, dst row) for the w x h pixels from src and dst on,
 // with the start of both rows rows_ahead further down asked for first.
+// (Into an enlarged picture, asking for every row of the blocks as well
+// made no difference: the first row's start is enough.)
 template <typename DrawRow>
 void draw_rows_ahead(const Uint8* src, std::ptrdiff_t src_pitch, Uint8* dst, std::ptrdiff_t dst_pitch, int w, int h,
                      DrawRow draw_row) {
@@ -454,17 +457,49 @@ int blit_surface(SDL_Surface* src, SDL_Rect* src_rect, SDL_Surface* dst, SDL_Rec
     return alpha_blit(src, src_rect, 255, dst, dst_rect);
 }
 
-bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst) {
+bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst, int factor) {
     if (!src || !dst || !src->format || !dst->format || !src->pixels) return false;
+    if (factor < 1 || factor > max_enlargement) return false;
     const SDL_PixelFormat* f = dst->format;
     return src->format->BytesPerPixel == 4 && f->BytesPerPixel == 4 &&
            f->Rmask == standard_red_mask && f->Gmask == standard_green_mask &&
-           f->Bmask == standard_blue_mask && f->Amask == 0 && dst->w >= src->w && dst->h >= src->h;
+           f->Bmask == standard_blue_mask && f->Amask == 0 &&
+           static_cast<long>(dst->w) >= static_cast<long>(src->w) * factor &&
+           static_cast<long>(dst->h) >= static_cast<long>(src->h) * factor;
 }
 
-int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* area) {
-    if (!can_show_over_black(src, dst)) {
-        SDL_SetError("show_over_black: the window's pixel format differs from the canvas'");
+namespace {
+
+using OverBlack = void (*)(const Uint8*, Uint8*, int);
+
+// One row over black as factor x factor blocks: converted a piece at a time
+// into a buffer that stays in the first-level cache, each pixel written
+// factor times across, then the block's first row copied to its others,
+// pitch apart. Every pixel goes through the same row loop as at size 1.
+void over_black_enlarged(OverBlack over_black, const Uint8* s, Uint8* d, std::ptrdiff_t pitch, int w,
+                         int factor) {
+    constexpr int piece = 128;
+    Uint32 shown[piece];
+    Uint32* out = reinterpret_cast<Uint32*>(d);
+    for (int x = 0; x < w; x += piece) {
+        const int n = std::min(piece, w - x);
+        over_black(s + x * 4, reinterpret_cast<Uint8*>(shown), n);
+        Uint32* o = out + x * factor;
+        if (factor == 2) {
+            for (int i = 0; i < n; ++i) o[2 * i] = o[2 * i + 1] = shown[i];
+        } else {
+            for (int i = 0; i < n; ++i) o[3 * i] = o[3 * i + 1] = o[3 * i + 2] = shown[i];
+        }
+    }
+    const std::size_t row_bytes = static_cast<std::size_t>(w) * factor * 4;
+    for (int k = 1; k < factor; ++k) std::memcpy(d + k * pitch, d, row_bytes);
+}
+
+}  // namespace
+
+int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* area, int factor) {
+    if (!can_show_over_black(src, dst, factor)) {
+        SDL_SetError("show_over_black: the window's pixel format or size does not fit the canvas'");
         return -1;
     }
     int left = 0, top = 0, right = src->w, bottom = src->h;
@@ -476,28 +511,62 @@ int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* ar
         if (left >= right || top >= bottom) return 0;
     }
     if (SDL_LockSurface(dst) != 0) return -1;
-    auto over_black = row_blenders().over_black;
+    OverBlack over_black = row_blenders().over_black;
     const int w = right - left;
-    draw_rows_ahead(static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(top) * src->pitch + left * 4,
-                    src->pitch,
-                    static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(top) * dst->pitch + left * 4,
-                    dst->pitch, w, bottom - top, [&](const Uint8* s, Uint8* d) { over_black(s, d, w); });
+    const Uint8* from = static_cast<const Uint8*>(src->pixels) + static_cast<std::ptrdiff_t>(top) * src->pitch + left * 4;
+    Uint8* to = static_cast<Uint8*>(dst->pixels) + static_cast<std::ptrdiff_t>(top) * factor * dst->pitch +
+                static_cast<std::ptrdiff_t>(left) * factor * 4;
+    if (factor == 1) {
+        draw_rows_ahead(from, src->pitch, to, dst->pitch, w, bottom - top,
+                        [&](const Uint8* s, Uint8* d) { over_black(s, d, w); });
+    } else {
+        const std::ptrdiff_t pitch = dst->pitch;
+        draw_rows_ahead(
+            from, src->pitch, to, pitch * factor, w, bottom - top,
+            [&](const Uint8* s, Uint8* d) { over_black_enlarged(over_black, s, d, pitch, w, factor); });
+    }
     SDL_UnlockSurface(dst);
     return 0;
 }
 
-int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::vector<Uint32>& indices) {
-    if (!can_show_over_black(src, dst)) {
-        SDL_SetError("show_over_black: the window's pixel format differs from the canvas'");
+int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::vector<Uint32>& indices,
+                           int factor) {
+    if (!can_show_over_black(src, dst, factor)) {
+        SDL_SetError("show_over_black: the window's pixel format or size does not fit the canvas'");
         return -1;
     }
     if (SDL_LockSurface(dst) != 0) return -1;
     const Uint8* from = static_cast<const Uint8*>(src->pixels);
     Uint8* to = static_cast<Uint8*>(dst->pixels);
-    if (dst->pitch == src->pitch) {
+    const std::size_t n = indices.size();
+    if (factor > 1) {
+        const Uint32 w = static_cast<Uint32>(src->w);
+        const std::ptrdiff_t pitch = dst->pitch;
+        // Where the block of the pixel with this index starts in dst.
+        auto block_at = [&](Uint32 index) {
+            return to + static_cast<std::ptrdiff_t>(index / w) * factor * pitch +
+                   static_cast<std::ptrdiff_t>(index % w) * factor * 4;
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            // Scattered blocks, as at size 1: start the misses ahead.
+            if (i + pixel_prefetch_distance < n) {
+                const Uint32 ahead = indices[i + pixel_prefetch_distance];
+                __builtin_prefetch(from + static_cast<std::ptrdiff_t>(ahead / w) * src->pitch + ahead % w * 4, 0);
+                __builtin_prefetch(block_at(ahead), 1);
+            }
+            const Uint32 index = indices[i];
+            Uint32 shown;
+            over_black_pixels(from + static_cast<std::ptrdiff_t>(index / w) * src->pitch + index % w * 4,
+                              reinterpret_cast<Uint8*>(&shown), 1);
+            Uint8* block = block_at(index);
+            for (int k = 0; k < factor; ++k) {
+                Uint32* row = reinterpret_cast<Uint32*>(block + k * pitch);
+                for (int j = 0; j < factor; ++j) row[j] = shown;
+            }
+        }
+    } else if (dst->pitch == src->pitch) {
         // Rows of the same length: an index is the same offset in both, and
         // the scattered star pixels need no division each.
-        const std::size_t n = indices.size();
         for (std::size_t i = 0; i < n; ++i) {
             // Scattered pixels, each on a line neither surface has cached:
             // start the misses of pixels ahead so that they overlap.

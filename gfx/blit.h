@@ -22,16 +22,20 @@ int blit_surface(SDL_Surface* src, SDL_Rect* src_rect, SDL_Surface* dst, SDL_Rec
 // written straight into dst at the same place: each colour channel c becomes
 // c * a >> 8, or stays c where a = 255; the top byte becomes 0. One pass
 // instead of a fill and SDL's blend. Only area (clipped to src) when given.
+// At a factor of 2 or 3 (a zoomed window) each pixel is written as a
+// factor x factor block at (x * factor, y * factor): what enlarge
+// (gfx/enlarge.h) of the result at factor 1 gives, in the same one pass.
 // Returns -1 with SDL's error text set, writing nothing, unless
 // can_show_over_black.
-int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* area = nullptr);
+int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* area = nullptr, int factor = 1);
 // show_over_black of single pixels, each given by its index y * w + x in src
 // (whose rows are packed). Returns -1, writing nothing, unless
 // can_show_over_black; the caller has checked the indices.
-int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::vector<Uint32>& indices);
+int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::vector<Uint32>& indices,
+                           int factor = 1);
 // dst is 32-bit with the standard colour masks, no alpha, and at least src's
-// size; src is 32-bit.
-bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst);
+// size times factor (1 to max_enlargement); src is 32-bit.
+bool can_show_over_black(const SDL_Surface* src, const SDL_Surface* dst, int factor = 1);
 // Asks the processor for the cache lines of area (clipped to s) without
 // waiting for them. Drawing that is about to visit many short rows calls it
 // first, so that their misses overlap instead of coming one row at a time.

@@ -1,5 +1,6 @@
 #include "app/frame_loop.h"
 #include "app/player_screen.h"
+#include "gfx/damage.h"
 #include "widgets/image.h"
 
 #include <gtest/gtest.h>
@@ -245,6 +246,93 @@ TEST_F(PresentTest, a_canvas_fading_out_is_presented_whole) {
     canvas.scale_alpha(0.5f);
     present_frame();
     EXPECT_EQ(shown_rgb(screen.surface), sdl_blend_over_black());
+}
+
+// The same drawing presented into a window at the given zoom: the window's
+// colours after each presentation. The window is a plain surface (present_frame
+// only writes screen.surface, and SDL's update of a surface that is not the
+// video surface does nothing), so windows of every zoom and pixel format can
+// live side by side.
+std::vector<std::vector<Uint32>> present_drawing(SDL_Surface* window) {
+    screen.surface = nullptr;  // adopted: the window is the test's to free
+    screen.set_surface(window);
+    std::vector<std::vector<Uint32>> shown;
+    auto capture = [&] {
+        std::vector<Uint32> colours;
+        for (int y = 0; y < window->h; ++y)
+            for (int x = 0; x < window->w; ++x) {
+                Uint8 r, g, b;
+                SDL_GetRGB(static_cast<Uint32*>(window->pixels)[y * (window->pitch / 4) + x], window->format, &r, &g, &b);
+                colours.push_back(static_cast<Uint32>(r) << 16 | g << 8 | b);
+            }
+        shown.push_back(std::move(colours));
+    };
+    // The first presentation into a window: everything, of varied opacity.
+    std::srand(5);
+    Uint32* pixels = static_cast<Uint32*>(canvas.surface->pixels);
+    for (int i = 0; i < 640 * 400; ++i) pixels[i] = (std::rand() & 0xFF) << 24 | (std::rand() & 0xFFFFFF);
+    present_frame();
+    capture();
+    // A partial update: a translucent blit, an opaque one cut off at the
+    // corner and three single pixels. The window is painted over first:
+    // what is not sent again must keep that paint.
+    SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 9, 9, 9));
+    Graphics dot, block;
+    dot.create_surface(3, 2);
+    dot.fill(200, 100, 50, 128);
+    block.create_surface(20, 10);
+    block.fill(10, 250, 30);
+    SDL_Rect at{100, 200, 0, 0}, corner{630, 395, 0, 0};
+    canvas.blit(dot, nullptr, &at);
+    canvas.blit(block, nullptr, &corner);
+    for (Uint32 index : {5u * 640 + 7, 300u * 640 + 321, 640u * 400 - 1}) {
+        pixels[index] = 0xC0FFFFFF;
+        canvas.damage->add_pixel(index);
+    }
+    present_frame();
+    capture();
+    // Nothing drawn, nothing sent.
+    SDL_FillRect(window, nullptr, SDL_MapRGB(window->format, 1, 1, 1));
+    present_frame();
+    capture();
+    // The quit fade: the whole canvas.
+    canvas.scale_alpha(0.5f);
+    present_frame();
+    capture();
+    return shown;
+}
+
+TEST_F(PresentTest, a_zoomed_window_shows_each_pixel_of_the_unzoomed_one_as_a_block) {
+    // The standard format, and one the program's own pass cannot write
+    // (SDL's blend then draws, at a zoom into a picture that is enlarged).
+    // All windows live to the end: a new one at a freed one's address
+    // would pass for the window presented before.
+    const Uint32 masks[2][2] = {{0xFF0000, 0xFF}, {0xFF, 0xFF0000}};
+    SDL_Surface* windows[2][3];
+    for (int format = 0; format < 2; ++format)
+        for (int zoom = 1; zoom <= 3; ++zoom)
+            windows[format][zoom - 1] = SDL_CreateRGBSurface(0, 640 * zoom, 400 * zoom, 32, masks[format][0], 0xFF00,
+                                                             masks[format][1], 0);
+    for (int format = 0; format < 2; ++format) {
+        const std::vector<std::vector<Uint32>> unzoomed = present_drawing(windows[format][0]);
+        EXPECT_EQ(window_zoom(), 1);
+        if (format == 0) {
+            EXPECT_EQ(unzoomed[1][0], 0x090909u);  // where nothing was sent, the paint shows
+        }
+        for (int zoom = 2; zoom <= 3; ++zoom) {
+            const std::vector<std::vector<Uint32>> zoomed = present_drawing(windows[format][zoom - 1]);
+            EXPECT_EQ(window_zoom(), zoom);
+            for (std::size_t step = 0; step < zoomed.size(); ++step)
+                for (int y = 0; y < 400 * zoom; ++y)
+                    for (int x = 0; x < 640 * zoom; ++x)
+                        ASSERT_EQ(zoomed[step][y * 640 * zoom + x], unzoomed[step][y / zoom * 640 + x / zoom])
+                            << "zoom " << zoom << ", format " << format << ", presentation " << step << ", at " << x
+                            << "," << y;
+        }
+    }
+    screen.surface = nullptr;
+    for (auto& format : windows)
+        for (SDL_Surface* window : format) SDL_FreeSurface(window);
 }
 
 TEST_F(PresentTest, at_most_one_frame_ready_event_waits_in_the_queue) {

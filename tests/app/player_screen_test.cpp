@@ -280,6 +280,67 @@ TEST_F(PlayerScreenTest, window_shows_every_presented_frame_exactly_though_only_
     SDL_FreeSurface(expected);
 }
 
+int fired[4];
+template <int I>
+void count_firing() {
+    ++fired[I];
+}
+
+SDL_Event button_event(Uint8 type, int x, int y) {
+    SDL_Event event{};
+    event.type = type;
+    event.button.button = SDL_BUTTON_LEFT;
+    event.button.x = static_cast<Uint16>(x);
+    event.button.y = static_cast<Uint16>(y);
+    return event;
+}
+
+TEST_F(PlayerScreenTest, every_control_answers_over_its_whole_enlarged_area) {
+    struct Control {
+        Widget* widget;
+        void (*action)();
+        int* count;
+    } controls[] = {
+        {play_button, count_firing<0>, &fired[0]},
+        {next_button, count_firing<1>, &fired[1]},
+        {previous_button, count_firing<2>, &fired[2]},
+        {position_scale, count_firing<3>, &fired[3]},
+    };
+    for (const Control& c : controls) c.widget->action.store(c.action);
+    frame_counter.store(2000);  // past the intro: presses count
+    for (int zoom = 1; zoom <= 3; ++zoom) {
+        // Only the window's size tells presentation and input the zoom.
+        SDL_Surface* window = SDL_CreateRGBSurface(0, 640 * zoom, 400 * zoom, 32, 0xFF0000, 0xFF00, 0xFF, 0);
+        screen.set_surface(window);  // adopted: the test frees it
+        for (const Control& c : controls) {
+            const SDL_Rect& r = c.widget->rect;
+            SCOPED_TRACE(testing::Message() << "zoom " << zoom << ", control at " << r.x << "," << r.y);
+            // The first pixel inside (the hit test leaves out the left
+            // column and the top row) and the last, enlarged.
+            const int left = (r.x + 1) * zoom, top = (r.y + 1) * zoom;
+            const int right = (r.x + r.w) * zoom - 1, bottom = (r.y + r.h) * zoom - 1;
+            const int before = *c.count;
+            EXPECT_TRUE(dispatch_event(button_event(SDL_MOUSEBUTTONDOWN, left, top)));
+            EXPECT_TRUE(c.widget->test_flag(Widget::pressed));
+            dispatch_event(button_event(SDL_MOUSEBUTTONUP, right, bottom));
+            EXPECT_FALSE(c.widget->test_flag(Widget::pressed));
+            EXPECT_EQ(*c.count, before + 1);
+            // The last window pixel of the left column's block: still outside.
+            dispatch_event(button_event(SDL_MOUSEBUTTONUP, left - 1, bottom));
+            EXPECT_EQ(*c.count, before + 1);
+        }
+        // The scale's knob lands where the same press lands at size 1: 53
+        // pixels in, half way along (a knob of 8 on a scale of 106).
+        const SDL_Rect& scale = position_scale->rect;
+        dispatch_event(button_event(SDL_MOUSEBUTTONDOWN, (scale.x + 53) * zoom + zoom - 1, (scale.y + 5) * zoom));
+        EXPECT_FLOAT_EQ(position_scale->drag_value(), 0.5f) << "zoom " << zoom;
+        dispatch_event(button_event(SDL_MOUSEBUTTONDOWN, (scale.x + 4) * zoom, (scale.y + 5) * zoom));
+        EXPECT_FLOAT_EQ(position_scale->drag_value(), 0.0f) << "zoom " << zoom;
+        screen.surface = nullptr;
+        SDL_FreeSurface(window);
+    }
+}
+
 TEST_F(PlayerScreenWithoutData, player_screen_runs_without_any_picture) {
     EXPECT_NE(printed.find("can't load: \"data\""), std::string::npos);
     EXPECT_EQ(widget_list.size(), 8u);

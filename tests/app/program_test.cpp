@@ -1,6 +1,7 @@
 #include "app/frame_loop.h"
 #include "app/player_screen.h"
 #include "app/program.h"
+#include "app/zoom.h"
 #include "audio/engine.h"
 #include "audio/playlist.h"
 #include "effects/blend_effect.h"
@@ -37,6 +38,46 @@ TEST(CommandLine, only_an_exact_dash_b_gives_a_frame) {
     EXPECT_FALSE(parse_bordered(6, const_cast<char**>(near_misses)));
     const char* program_name_only[] = {"-b"};
     EXPECT_FALSE(parse_bordered(1, const_cast<char**>(program_name_only)));
+}
+
+TEST(CommandLine, the_last_zoom_option_counts_and_other_arguments_are_ignored) {
+    struct Case {
+        std::vector<const char*> arguments;
+        int zoom;
+    } cases[] = {
+        {{}, 1},
+        {{"-2"}, 2},
+        {{"x", "-3", "y"}, 3},
+        {{"-a"}, zoom_to_fit},
+        {{"-b", "-2"}, 2},
+        {{"-2", "-3"}, 3},
+        {{"-3", "-a"}, zoom_to_fit},
+        {{"-a", "-2", "-b"}, 2},
+        {{"-1", "-4", "-22", "2", "-A", " -2", "-2 "}, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv = {"diskplayer"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(parse_zoom(static_cast<int>(argv.size()), const_cast<char**>(argv.data())), c.zoom)
+            << "after " << argv.size() - 1 << " arguments";
+    }
+    const char* program_name_only[] = {"-3"};
+    EXPECT_EQ(parse_zoom(1, const_cast<char**>(program_name_only)), 1);
+}
+
+TEST(CommandLine, zoom_to_fit_takes_the_largest_window_within_80_percent_of_the_screen) {
+    struct Case {
+        int width, height, zoom;
+    } cases[] = {
+        {1024, 768, 1},  {1920, 1080, 2}, {3840, 2160, 3},
+        {1600, 1000, 2},  // 1280 x 800 is exactly 80 %
+        {1599, 1000, 1}, {1600, 999, 1},
+        {2400, 1500, 3}, {2560, 1440, 2},  // too low for 1200 rows
+        {7680, 4320, 3},                   // no zoom beyond 3
+        {0, 0, 1},       {-1, 768, 1},     // SDL did not know the desktop
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fitting_zoom(c.width, c.height), c.zoom) << c.width << " x " << c.height;
 }
 
 int failing_wait(SDL_Event*) {

@@ -34,7 +34,8 @@ real=$(cd "$disk" && pwd -P)
 export RECORD="$work/record"
 
 # Runs a launcher command from a folder; checks the stand-in's folder and
-# the arguments it received.
+# the arguments it received: the launcher's own "-a" (a window that suits
+# the screen), then the caller's, whole and in order.
 expect_start() {
     what=$1 from=$2 want_args=$3
     shift 3
@@ -47,21 +48,21 @@ expect_start() {
         fail "$what: the launcher set $(sed -n 3p "$RECORD")"
 }
 
-expect_start "from its own folder" "$disk" "" ./vellumbra
-expect_start "from another folder" "$work/elsewhere" "<-b>" "$disk/vellumbra" -b
-expect_start "arguments kept whole" "$work/elsewhere" "<-b><two words><>" "$disk/vellumbra" -b "two words" ""
-expect_start "through sh" "$work/elsewhere" "" sh "$disk/vellumbra"
+expect_start "from its own folder" "$disk" "<-a>" ./vellumbra
+expect_start "from another folder" "$work/elsewhere" "<-a><-b>" "$disk/vellumbra" -b
+expect_start "arguments kept whole" "$work/elsewhere" "<-a><-b><two words><>" "$disk/vellumbra" -b "two words" ""
+expect_start "through sh" "$work/elsewhere" "<-a>" sh "$disk/vellumbra"
 
 ln -s "$disk/vellumbra" "$work/bin/vellumbra"
-expect_start "absolute link" "$work/elsewhere" "<-b>" "$work/bin/vellumbra" -b
+expect_start "absolute link" "$work/elsewhere" "<-a><-b>" "$work/bin/vellumbra" -b
 ln -s "../my disks/$(basename "$disk")/vellumbra" "$work/links/relative"
 ln -s ../links/relative "$work/bin/chain"
-expect_start "chain of relative links" "$work/elsewhere" "" "$work/bin/chain"
+expect_start "chain of relative links" "$work/elsewhere" "<-a>" "$work/bin/chain"
 ln -s "$disk" "$work/linked folder"
-expect_start "through a linked folder" "$work/elsewhere" "" "$work/linked folder/vellumbra"
+expect_start "through a linked folder" "$work/elsewhere" "<-a>" "$work/linked folder/vellumbra"
 ln -s "linked folder/vellumbra" "$work/via-folder"
-expect_start "link into a linked folder" "$work/bin" "" ../via-folder
-expect_start "found on PATH" "$work/elsewhere" "<-b>" env PATH="$work/bin:$PATH" vellumbra -b
+expect_start "link into a linked folder" "$work/bin" "<-a>" ../via-folder
+expect_start "found on PATH" "$work/elsewhere" "<-a><-b>" env PATH="$work/bin:$PATH" vellumbra -b
 
 # The menu entry: written without root under XDG_DATA_HOME (else
 # ~/.local/share), naming the launcher and icon by absolute path, valid for

@@ -1,4 +1,5 @@
 #include "gfx/blit.h"
+#include "gfx/enlarge.h"
 #include "gfx/graphics.h"
 
 #include <gtest/gtest.h>
@@ -367,6 +368,53 @@ TEST(ShowOverBlack, single_pixels_land_where_their_index_says_in_any_window_widt
         SDL_FreeSurface(window);
     }
     SDL_FreeSurface(expected);
+    SDL_FreeSurface(canvas);
+}
+
+TEST(ShowOverBlack, enlarged_in_one_pass_is_the_enlargement_of_the_picture_at_size_one) {
+    // Rows longer than the pieces the enlarged pass converts at a time.
+    std::srand(11);
+    const int w = 301, h = 7;
+    SDL_Surface* canvas = make_surface(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            at(canvas, x, y) = (std::rand() % 3 == 0 ? 255u : std::rand() & 0xFFu) << 24 | (std::rand() & 0xFFFFFF);
+    SDL_Surface* size_one = SDL_CreateRGBSurface(0, w, h, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+    ASSERT_EQ(show_over_black(canvas, size_one), 0);
+    const SDL_Rect part = {129, 2, 150, 4};
+    const std::vector<Uint32> picked = {0, 300, 3 * 301 + 7, 7 * 301 - 1};
+    for (int factor = 2; factor <= 3; ++factor) {
+        // Wider than the enlarged picture: rows and pitch longer than its own.
+        SDL_Surface* window = SDL_CreateRGBSurface(0, w * factor + 5, h * factor, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+        SDL_Surface* expected = SDL_CreateRGBSurface(0, w * factor + 5, h * factor, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+        for (int step = 0; step < 3; ++step) {
+            fill_all(window, 0x00ABCDEF);
+            fill_all(expected, 0x00ABCDEF);
+            if (step == 0) {
+                ASSERT_EQ(show_over_black(canvas, window, nullptr, factor), 0);
+                ASSERT_EQ(enlarge(size_one, expected, factor), 0);
+            } else if (step == 1) {
+                ASSERT_EQ(show_over_black(canvas, window, &part, factor), 0);
+                ASSERT_EQ(enlarge(size_one, expected, factor, &part), 0);
+            } else {
+                ASSERT_EQ(show_pixels_over_black(canvas, window, picked, factor), 0);
+                for (Uint32 index : picked) {
+                    const SDL_Rect one = {Sint16(index % w), Sint16(index / w), 1, 1};
+                    ASSERT_EQ(enlarge(size_one, expected, factor, &one), 0);
+                }
+            }
+            for (int y = 0; y < window->h; ++y)
+                for (int x = 0; x < window->w; ++x)
+                    ASSERT_EQ(at(window, x, y), at(expected, x, y)) << "factor " << factor << ", step " << step << ", at " << x << "," << y;
+        }
+        // A window too small for the factor is refused, untouched.
+        EXPECT_EQ(show_over_black(canvas, size_one, nullptr, factor), -1);
+        EXPECT_EQ(show_pixels_over_black(canvas, window, picked, factor + 2), -1);
+        EXPECT_EQ(at(window, 0, 0), at(expected, 0, 0));
+        SDL_FreeSurface(expected);
+        SDL_FreeSurface(window);
+    }
+    SDL_FreeSurface(size_one);
     SDL_FreeSurface(canvas);
 }
 
