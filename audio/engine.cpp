@@ -393,7 +393,7 @@ std::size_t pending_notification_threads() {
     return notifications.size();
 }
 
-void rewind_engine_for_tests() {
+void rewind_engine() {
     dlib::auto_mutex lock(audio_lock);
     current_index = 0;
     change_track(0);

@@ -106,6 +106,7 @@ void on_track_end();
 // Number of notification threads not yet joined (takes its own leaf lock).
 std::size_t pending_notification_threads();
 // Reopens the first playlist entry at full level with no fade or action
-// pending and an empty capture block, so a test can start from a known state
-// after SDL's thread may already have run a callback. Takes audio_lock.
-void rewind_engine_for_tests();
+// pending and an empty capture block, so a test or a headless recording can
+// start from a known state after SDL's thread may already have run a
+// callback. Takes audio_lock.
+void rewind_engine();

@@ -502,14 +502,9 @@ int show_over_black(const SDL_Surface* src, SDL_Surface* dst, const SDL_Rect* ar
         SDL_SetError("show_over_black: the window's pixel format or size does not fit the canvas'");
         return -1;
     }
-    int left = 0, top = 0, right = src->w, bottom = src->h;
-    if (area) {
-        left = std::max<int>(area->x, 0);
-        top = std::max<int>(area->y, 0);
-        right = std::min<int>(area->x + area->w, src->w);
-        bottom = std::min<int>(area->y + area->h, src->h);
-        if (left >= right || top >= bottom) return 0;
-    }
+    PixelBounds bounds;
+    if (!clip_to_picture(area, src->w, src->h, bounds)) return 0;
+    const int left = bounds.left, top = bounds.top, right = bounds.right, bottom = bounds.bottom;
     if (SDL_LockSurface(dst) != 0) return -1;
     OverBlack over_black = row_blenders().over_black;
     const int w = right - left;

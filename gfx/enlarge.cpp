@@ -4,6 +4,17 @@
 #include <cstddef>
 #include <cstring>
 
+bool clip_to_picture(const SDL_Rect* area, int w, int h, PixelBounds& bounds) {
+    bounds = {0, 0, w, h};
+    if (area) {
+        bounds.left = std::max<int>(area->x, 0);
+        bounds.top = std::max<int>(area->y, 0);
+        bounds.right = std::min<int>(area->x + area->w, w);
+        bounds.bottom = std::min<int>(area->y + area->h, h);
+    }
+    return bounds.left < bounds.right && bounds.top < bounds.bottom;
+}
+
 SDL_Rect enlarged_rect(const SDL_Rect& area, int factor) {
     SDL_Rect r;
     r.x = static_cast<Sint16>(area.x * factor);
@@ -30,14 +41,9 @@ int enlarge(const SDL_Surface* src, SDL_Surface* dst, int factor, const SDL_Rect
         SDL_SetError("enlarge: the target is smaller than %d times the picture", factor);
         return -1;
     }
-    int left = 0, top = 0, right = src->w, bottom = src->h;
-    if (area) {
-        left = std::max<int>(area->x, 0);
-        top = std::max<int>(area->y, 0);
-        right = std::min<int>(area->x + area->w, src->w);
-        bottom = std::min<int>(area->y + area->h, src->h);
-        if (left >= right || top >= bottom) return 0;
-    }
+    PixelBounds b;
+    if (!clip_to_picture(area, src->w, src->h, b)) return 0;
+    const int left = b.left, top = b.top, right = b.right, bottom = b.bottom;
     if (SDL_LockSurface(dst) != 0) return -1;
     const int w = right - left;
     const std::size_t row_bytes = static_cast<std::size_t>(w) * factor * 4;

@@ -18,5 +18,12 @@ constexpr int max_enlargement = 3;
 // too small, or factor lies outside 1 .. max_enlargement.
 int enlarge(const SDL_Surface* src, SDL_Surface* dst, int factor, const SDL_Rect* area = nullptr);
 
+// The part of a w x h picture that area covers (all of it when area is
+// null), as half-open bounds; false when nothing is left.
+struct PixelBounds {
+    int left, top, right, bottom;
+};
+bool clip_to_picture(const SDL_Rect* area, int w, int h, PixelBounds& bounds);
+
 // area (in src's pixels) as it lies in the enlarged picture.
 SDL_Rect enlarged_rect(const SDL_Rect& area, int factor);

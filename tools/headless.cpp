@@ -156,7 +156,7 @@ bool HeadlessProgram::start(const HeadlessOptions& options, std::string& error) 
     SDL_LockAudio();
     audio_locked = true;
     wait_for_notifications();
-    rewind_engine_for_tests();
+    rewind_engine();
     wait_for_notifications();
 
     picture = SDL_CreateRGBSurface(0, headless_width, headless_height, 32, 0x00FF0000, 0x0000FF00,

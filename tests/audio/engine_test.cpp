@@ -92,7 +92,7 @@ protected:
         ASSERT_EQ(SDL_OpenAudio(&wanted, nullptr), 0);
         SDL_LockAudio();
         locked = true;
-        rewind_engine_for_tests();
+        rewind_engine();
         start_playback();
         ASSERT_TRUE(is_playing());
     }

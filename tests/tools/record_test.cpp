@@ -161,7 +161,7 @@ std::vector<int16_t> engine_sound(const std::string& disk, int first, int count,
     audio_init(39);
     start_playback();
     SDL_LockAudio();
-    rewind_engine_for_tests();
+    rewind_engine();
     std::vector<int16_t> sound, buffer(2 * samples_per_frame);
     for (int frame = 0; frame < first + count; ++frame) {
         for (const auto& [at, action] : transport)
