@@ -1,6 +1,9 @@
 #include "audio/vorbis.h"
 
+#include "audio/ogg_pages.h"
 #include "gfx/misc.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +11,7 @@
 
 Vorbis::Vorbis()
     : opened(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
-      stop(Stop::none) {}
+      stop(Stop::none), framing(Framing::unchecked) {}
 
 Vorbis::~Vorbis() {
     if (opened)
@@ -21,6 +24,7 @@ bool Vorbis::open(const std::string& path) {
     opened = false;
     info = nullptr;
     forget_ahead();
+    framing = Framing::unchecked;
 
     if (ov_fopen(path.c_str(), &file) < 0) {
         // ov_fopen has already released whatever it opened.
@@ -105,11 +109,110 @@ double Vorbis::total() {
 }
 
 void Vorbis::seek(double seconds) {
-    // The library turns seconds into a sample count unchecked; NaN or
-    // infinity would make that conversion undefined.
+    if (!opened)
+        return;
+    // The library refuses targets outside [0, length) only after it has
+    // taken its lap from the decoder, which the sound decoded ahead would
+    // then jump over; asked for nothing, it keeps playing without a seam.
+    // NaN fails the test too, and so does any target of a stream whose
+    // length is not finite: the library turns seconds into a sample count
+    // unchecked.
+    const double length = total();
+    if (!std::isfinite(length) || !(seconds >= 0 && seconds < length))
+        return;
+    if (!framing_intact()) {
+        seek_by_decoding(seconds);
+        return;
+    }
     // What was decoded ahead still plays when the seek fails.
-    if (opened && std::isfinite(seconds) && ov_time_seek_lap(&file, seconds) == 0)
+    if (ov_time_seek_lap(&file, seconds) == 0)
         forget_ahead();
+}
+
+bool Vorbis::framing_intact() {
+    if (framing == Framing::unchecked) {
+        // ov_fopen reads through a stdio stream of its own; the check reads
+        // the same descriptor without moving it.
+        FILE* source = static_cast<FILE*>(file.datasource);
+        framing = source != nullptr && ogg_pages_intact(fileno(source)) ? Framing::intact
+                                                                        : Framing::damaged;
+    }
+    return framing == Framing::intact;
+}
+
+void Vorbis::seek_by_decoding(double seconds) {
+    // The target sample, computed the way the library's time seek does:
+    // the links before the one the time falls in count whole.
+    ogg_int64_t target = 0;
+    double link_start = 0;
+    for (int link = 0; link < ov_streams(&file); ++link) {
+        const double link_length = ov_time_total(&file, link);
+        const ogg_int64_t link_samples = std::max<ogg_int64_t>(ov_pcm_total(&file, link), 0);
+        if (seconds < link_start + link_length) {
+            const vorbis_info* link_info = ov_info(&file, link);
+            const double into = (seconds - link_start) * (link_info != nullptr ? link_info->rate : 0);
+            if (into > 0 && into < static_cast<double>(link_samples))
+                target += static_cast<ogg_int64_t>(into);
+            break;
+        }
+        link_start += link_length;
+        target += link_samples;
+    }
+    // Only ov_read moves the decoder here, the very path that plays every
+    // damaged file from its start to its end.
+    if (target < ov_pcm_tell(&file) && !restart_stream())
+        return;
+    forget_ahead();
+    bool hole = false;
+    for (;;) {
+        const ogg_int64_t at = ov_pcm_tell(&file);
+        if (at >= target) {
+            // Past the target only when the decoder found its place again
+            // after lost sound: the target lay in what was lost.
+            if (hole && at > target)
+                stop = Stop::fault;
+            return;
+        }
+        const vorbis_info* now = ov_info(&file, -1);
+        const ogg_int64_t frame_bytes = 2 * (now != nullptr && now->channels > 0 ? now->channels : 2);
+        const int wanted = static_cast<int>(std::min<ogg_int64_t>((target - at) * frame_bytes, read_ahead_bytes));
+        // Decoded into the read-ahead buffer, which is empty now.
+        const long got = ov_read(&file, ahead, wanted, 0, 2, 1, &bitstream);
+        if (got == OV_HOLE) {
+            hole = true;  // lost sound on the way: passed over unheard
+            continue;
+        }
+        if (got <= 0) {
+            // Nothing more to read (the next read ends the track) or an
+            // error the decoder cannot pass (reported by that read).
+            stop = got == 0 ? Stop::end : Stop::fault;
+            return;
+        }
+    }
+}
+
+bool Vorbis::restart_stream() {
+    // The same file through a descriptor of its own: the path may name
+    // another file by now, or none.
+    FILE* source = static_cast<FILE*>(file.datasource);
+    const int copy = source != nullptr ? dup(fileno(source)) : -1;
+    FILE* fresh = copy >= 0 ? fdopen(copy, "rb") : nullptr;
+    if (copy >= 0 && fresh == nullptr)
+        close(copy);
+    ov_clear(&file);
+    forget_ahead();
+    if (fresh != nullptr && std::fseek(fresh, 0, SEEK_SET) == 0 &&
+        ov_open_callbacks(fresh, &file, nullptr, 0, OV_CALLBACKS_DEFAULT) == 0) {
+        info = ov_info(&file, -1);
+        return true;
+    }
+    // The library leaves a stream it refused open.
+    if (fresh != nullptr)
+        std::fclose(fresh);
+    opened = false;
+    info = nullptr;
+    print_line("vorbis fuckup\n");
+    return false;
 }
 
 void Vorbis::read_tags(std::string& artist, std::string& title, std::string& comment) {
