@@ -1,5 +1,6 @@
 #include "audio/vorbis.h"
 
+#include "audio/decoder_guard.h"
 #include "audio/ogg_pages.h"
 #include "gfx/misc.h"
 
@@ -26,7 +27,12 @@ bool Vorbis::open(const std::string& path) {
     forget_ahead();
     framing = Framing::unchecked;
 
-    if (ov_fopen(path.c_str(), &file) < 0) {
+    int result = -1;
+    if (!guarded([&] { result = ov_fopen(path.c_str(), &file); })) {
+        guarded([&] { ov_clear(&file); });  // else it stays where it fell
+        result = -1;
+    }
+    if (result < 0) {
         // ov_fopen has already released whatever it opened.
         print_line("cant open " + path + "\n");
         return false;
@@ -53,11 +59,25 @@ void Vorbis::forget_ahead() {
     stop = Stop::none;
 }
 
+void Vorbis::abandon() {
+    // The library stands where the division left it; clearing it frees
+    // what it holds, and if even that fails the handle is left alone.
+    guarded([&] { ov_clear(&file); });
+    opened = false;
+    info = nullptr;
+    forget_ahead();
+    print_line("vorbis fuckup\n");
+}
+
 void Vorbis::decode_ahead() {
     ahead_begin = ahead_end = 0;
     while (ahead_end < read_ahead_bytes) {
         // little-endian, 16-bit words, signed: the device's format as it is
-        long last = ov_read(&file, ahead + ahead_end, read_ahead_bytes - ahead_end, 0, 2, 1, &bitstream);
+        long last = 0;
+        if (!guarded([&] { last = ov_read(&file, ahead + ahead_end, read_ahead_bytes - ahead_end, 0, 2, 1, &bitstream); })) {
+            abandon();
+            return;
+        }
         if (last <= 0) {
             stop = last < 0 ? Stop::fault : Stop::end;
             return;
@@ -81,6 +101,8 @@ int Vorbis::read(Sint16* buffer, int bytes) {
                 break;
             }
             decode_ahead();
+            if (!opened)
+                break;  // the stream was dropped, with its line
             continue;
         }
         int n = std::min(bytes - delivered, ahead_end - ahead_begin);
@@ -125,7 +147,10 @@ void Vorbis::seek(double seconds) {
         return;
     }
     // What was decoded ahead still plays when the seek fails.
-    if (ov_time_seek_lap(&file, seconds) == 0)
+    int result = -1;
+    if (!guarded([&] { result = ov_time_seek_lap(&file, seconds); }))
+        abandon();
+    else if (result == 0)
         forget_ahead();
 }
 
@@ -163,25 +188,26 @@ void Vorbis::seek_by_decoding(double seconds) {
     if (target < ov_pcm_tell(&file) && !restart_stream())
         return;
     forget_ahead();
-    bool hole = false;
     for (;;) {
+        // The library labels the sound after lost pages by counting on from
+        // before them until the next granule position: a target inside lost
+        // sound thus plays the first sound decoded after the loss.
         const ogg_int64_t at = ov_pcm_tell(&file);
-        if (at >= target) {
-            // Past the target only when the decoder found its place again
-            // after lost sound: the target lay in what was lost.
-            if (hole && at > target)
-                stop = Stop::fault;
+        if (at >= target)
             return;
-        }
         const vorbis_info* now = ov_info(&file, -1);
         const ogg_int64_t frame_bytes = 2 * (now != nullptr && now->channels > 0 ? now->channels : 2);
         const int wanted = static_cast<int>(std::min<ogg_int64_t>((target - at) * frame_bytes, read_ahead_bytes));
         // Decoded into the read-ahead buffer, which is empty now.
-        const long got = ov_read(&file, ahead, wanted, 0, 2, 1, &bitstream);
-        if (got == OV_HOLE) {
-            hole = true;  // lost sound on the way: passed over unheard
-            continue;
+        long got = 0;
+        if (!guarded([&] { got = ov_read(&file, ahead, wanted, 0, 2, 1, &bitstream); })) {
+            abandon();
+            return;
         }
+        // Lost sound before the target was jumped over: never heard, so
+        // not reported; the decoder goes on after it.
+        if (got == OV_HOLE)
+            continue;
         if (got <= 0) {
             // Nothing more to read (the next read ends the track) or an
             // error the decoder cannot pass (reported by that read).
@@ -201,8 +227,13 @@ bool Vorbis::restart_stream() {
         close(copy);
     ov_clear(&file);
     forget_ahead();
+    int result = -1;
     if (fresh != nullptr && std::fseek(fresh, 0, SEEK_SET) == 0 &&
-        ov_open_callbacks(fresh, &file, nullptr, 0, OV_CALLBACKS_DEFAULT) == 0) {
+        !guarded([&] { result = ov_open_callbacks(fresh, &file, nullptr, 0, OV_CALLBACKS_DEFAULT); })) {
+        guarded([&] { ov_clear(&file); });
+        fresh = nullptr;  // it belongs to the handle left where it fell
+    }
+    if (result == 0) {
         info = ov_info(&file, -1);
         return true;
     }

@@ -50,6 +50,10 @@ private:
     // Decodes up to read_ahead_bytes into ahead; notes why it stopped short.
     void decode_ahead();
     void forget_ahead();
+    // After the library divided by zero inside a call (see decoder_guard):
+    // the stream is closed with a "vorbis fuckup" line, as the end of a
+    // track that cannot be decoded further.
+    void abandon();
     // The library's bisecting seek reads past freed memory on some damaged
     // streams, so a stream's pages are checked once, before its first seek.
     enum class Framing { unchecked, intact, damaged };

@@ -10,7 +10,10 @@
 // decode from the position the seek reports.
 #include "fuzz/ogg_fuzz.h"
 
+#include "audio/decoder_guard.h"
 #include "audio/ogg_pages.h"
+
+#include <sanitizer/lsan_interface.h>
 
 #include <cmath>
 
@@ -41,17 +44,25 @@ bool first_second_intact(const std::uint8_t* data, size_t size) {
 
 // The file through ov_read alone, as a player that never seeks hears it;
 // one_link tells whether sample positions in it are the stream's own.
-std::vector<Sint16> plain_decode(size_t most_samples, bool& one_link) {
+std::vector<Sint16> plain_decode(size_t most_samples, bool& one_link, bool& divided) {
     std::vector<Sint16> pcm;
     OggVorbis_File file;
     one_link = false;
+    divided = false;
     if (ov_fopen(track_path.c_str(), &file) < 0) return pcm;
     one_link = ov_streams(&file) == 1;
     static char buffer[chunk];
     int section = 0;
-    long got;
-    while (pcm.size() < most_samples && (got = ov_read(&file, buffer, chunk, 0, 2, 1, &section)) != 0) {
-        if (got < 0) break;
+    long got = 0;
+    while (pcm.size() < most_samples) {
+        // The same guard as the decoder's: a setup that makes the library
+        // divide by zero ends this decode too.
+        if (!guarded([&] { got = ov_read(&file, buffer, chunk, 0, 2, 1, &section); })) {
+            divided = true;
+            guarded([&] { ov_clear(&file); });
+            return pcm;
+        }
+        if (got <= 0) break;
         const Sint16* samples = reinterpret_cast<const Sint16*>(buffer);
         pcm.insert(pcm.end(), samples, samples + got / 2);
     }
@@ -67,18 +78,29 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-    if (!first_second_intact(data, size)) return 0;
+    if (size == 0 || !first_second_intact(data, size)) return 0;
     write_track(data, size);
+    // libvorbisfile leaks a little when it refuses a broken stream (see
+    // fuzz_vorbis); such files are none of the listener's case anyway.
+    OggVorbis_File probe;
+    __lsan_disable();
+    const bool library_accepts = ov_fopen(track_path.c_str(), &probe) >= 0;
+    if (library_accepts) ov_clear(&probe);
+    __lsan_enable();
+    if (!library_accepts) return 0;
 
     Vorbis track;
     if (!track.open(track_path)) return 0;
     const double length = track.total();
     if (!(length > 1.5)) return 0;
 
+    // Not the listener's case when even a plain decode stops within the
+    // first second (a damaged setup header makes every packet fail).
+    bool one_link = false, divided = false;
+    const std::vector<Sint16> plain = plain_decode(40 * 44100 * 2, one_link, divided);
+    if (divided || plain.size() < 48 * chunk / 2) return 0;
     std::vector<Sint16> heard;
     read_chunks(track, 48, &heard);  // 1.1 s
-    bool one_link = false;
-    const std::vector<Sint16> plain = plain_decode(40 * 44100 * 2, one_link);
     check(heard.size() == 48 * chunk / 2, "the first second did not play whole");
     check(std::equal(heard.begin(), heard.end(), plain.begin()), "the first second differs from a plain decode");
 
