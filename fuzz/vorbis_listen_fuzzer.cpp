@@ -114,7 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         const float target = static_cast<float>(length) * fraction;
         track.seek(target);
         const double position = track.tell();
-        check(position >= 0 && position <= length + 1, "the position after a seek is off the track");
+        // Not bounded by the length: in a file whose pages were shuffled
+        // the library takes each page's granule position as it comes.
+        check(position >= 0 && std::isfinite(position), "the position after a seek is not a place in the track");
         std::vector<Sint16> after;
         read_chunks(track, 8, &after);
         // The lap blends the first half short block (at most 4096 frames)
