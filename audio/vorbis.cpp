@@ -11,18 +11,19 @@
 #include <cstring>
 
 Vorbis::Vorbis()
-    : opened(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
+    : opened(false), dropped(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
       stop(Stop::none), framing(Framing::unchecked) {}
 
 Vorbis::~Vorbis() {
-    if (opened)
+    if (opened && !dropped)
         ov_clear(&file);
 }
 
 bool Vorbis::open(const std::string& path) {
-    if (opened)
+    if (opened && !dropped)
         ov_clear(&file);
     opened = false;
+    dropped = false;
     info = nullptr;
     forget_ahead();
     framing = Framing::unchecked;
@@ -63,7 +64,7 @@ void Vorbis::abandon() {
     // The library stands where the division left it; clearing it frees
     // what it holds, and if even that fails the handle is left alone.
     guarded([&] { ov_clear(&file); });
-    opened = false;
+    dropped = true;
     info = nullptr;
     forget_ahead();
     print_line("vorbis fuckup\n");
@@ -87,7 +88,7 @@ void Vorbis::decode_ahead() {
 }
 
 int Vorbis::read(Sint16* buffer, int bytes) {
-    if (!opened)
+    if (!opened || dropped)
         return 0;
     char* out = reinterpret_cast<char*>(buffer);
     int delivered = 0;
@@ -101,8 +102,8 @@ int Vorbis::read(Sint16* buffer, int bytes) {
                 break;
             }
             decode_ahead();
-            if (!opened)
-                break;  // the stream was dropped, with its line
+            if (dropped)
+                break;  // with its line; the short read ends the track
             continue;
         }
         int n = std::min(bytes - delivered, ahead_end - ahead_begin);
@@ -114,7 +115,7 @@ int Vorbis::read(Sint16* buffer, int bytes) {
 }
 
 double Vorbis::tell() {
-    if (!opened)
+    if (!opened || dropped)
         return 0;
     // The decoder stands past the sound decoded ahead and not yet handed out.
     double seconds = ov_time_tell(&file) - (ahead_end - ahead_begin) / 4 / 44100.0;
@@ -125,13 +126,13 @@ double Vorbis::tell() {
 }
 
 double Vorbis::total() {
-    if (!opened)
+    if (!opened || dropped)
         return 0;
     return ov_time_total(&file, -1);
 }
 
 void Vorbis::seek(double seconds) {
-    if (!opened)
+    if (!opened || dropped)
         return;
     // The library refuses targets outside [0, length) only after it has
     // taken its lap from the decoder, which the sound decoded ahead would
@@ -240,14 +241,14 @@ bool Vorbis::restart_stream() {
     // The library leaves a stream it refused open.
     if (fresh != nullptr)
         std::fclose(fresh);
-    opened = false;
+    dropped = true;
     info = nullptr;
     print_line("vorbis fuckup\n");
     return false;
 }
 
 void Vorbis::read_tags(std::string& artist, std::string& title, std::string& comment) {
-    if (!opened)
+    if (!opened || dropped)
         return;
     vorbis_comment* comments = ov_comment(&file, -1);
     if (comments == nullptr)

@@ -51,8 +51,8 @@ private:
     void decode_ahead();
     void forget_ahead();
     // After the library divided by zero inside a call (see decoder_guard):
-    // the stream is closed with a "vorbis fuckup" line, as the end of a
-    // track that cannot be decoded further.
+    // the handle is cleared with a "vorbis fuckup" line and the track, still
+    // open to the engine, reads as ended, so the engine moves on.
     void abandon();
     // The library's bisecting seek reads past freed memory on some damaged
     // streams, so a stream's pages are checked once, before its first seek.
@@ -64,6 +64,7 @@ private:
     bool restart_stream();
 
     bool opened;
+    bool dropped;  // open, but its library handle is gone: reads as ended
     int bitstream;
     vorbis_info* info;
     OggVorbis_File file;

@@ -271,3 +271,28 @@ TEST(damaged_tracks, files_that_once_crashed_a_seek_play_and_seek_without_harm) 
         GetCapturedStdout();
     }
 }
+
+// libvorbis accepts this setup header and then divides by zero decoding the
+// first packets: the decoder drops the stream with one line and reads as
+// ended, whether playing or seeking, and the object opens the next file.
+TEST(damaged_tracks, a_setup_the_library_divides_by_zero_with_ends_the_track_with_one_line) {
+    const std::string path = SOURCE_DIR "/fuzz/regressions/vorbis/setup_divides_by_zero.ogg";
+    for (bool seek_first : {false, true}) {
+        Vorbis track;
+        CaptureStdout();
+        ASSERT_TRUE(track.open(path));
+        if (seek_first) track.seek(1.0);
+        const std::vector<Sint16> pcm = play(track, 100);
+        const std::string printed = GetCapturedStdout();
+        EXPECT_EQ(printed, "vorbis fuckup\n") << (seek_first ? "seeking" : "playing");
+        EXPECT_LT(pcm.size(), 100u * chunk / 2);
+        EXPECT_TRUE(track.is_open());
+        EXPECT_EQ(play(track, 1).size(), 0u);
+        EXPECT_EQ(track.tell(), 0.0);
+        TempFolder folder;
+        OggSpec spec;
+        ASSERT_TRUE(write_ogg(folder / "next.ogg", spec));
+        ASSERT_TRUE(track.open(folder / "next.ogg"));
+        EXPECT_EQ(play(track, 100).size(), size_t(2 * 44100));
+    }
+}
