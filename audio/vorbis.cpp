@@ -75,7 +75,8 @@ void Vorbis::decode_ahead() {
     while (ahead_end < read_ahead_bytes) {
         // little-endian, 16-bit words, signed: the device's format as it is
         long last = 0;
-        if (!guarded([&] { last = ov_read(&file, ahead + ahead_end, read_ahead_bytes - ahead_end, 0, 2, 1, &bitstream); })) {
+        const int room = read_ahead_bytes - ahead_end;
+        if (!guarded([&] { last = ov_read(&file, ahead + ahead_end, room, 0, 2, 1, &bitstream); })) {
             abandon();
             return;
         }
@@ -198,7 +199,10 @@ void Vorbis::seek_by_decoding(double seconds) {
             return;
         const vorbis_info* now = ov_info(&file, -1);
         const ogg_int64_t frame_bytes = 2 * (now != nullptr && now->channels > 0 ? now->channels : 2);
-        const int wanted = static_cast<int>(std::min<ogg_int64_t>((target - at) * frame_bytes, read_ahead_bytes));
+        // Frames first: a length a damaged stream claims can be as large as
+        // a granule position, and in bytes that product would overflow.
+        const ogg_int64_t frames = std::min<ogg_int64_t>(target - at, read_ahead_bytes / frame_bytes);
+        const int wanted = static_cast<int>(frames * frame_bytes);
         // Decoded into the read-ahead buffer, which is empty now.
         long got = 0;
         if (!guarded([&] { got = ov_read(&file, ahead, wanted, 0, 2, 1, &bitstream); })) {
