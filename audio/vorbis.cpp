@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 Vorbis::Vorbis()
     : opened(false), dropped(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
@@ -179,11 +180,16 @@ void Vorbis::seek_by_decoding(double seconds) {
             const vorbis_info* link_info = ov_info(&file, link);
             const double into = (seconds - link_start) * (link_info != nullptr ? link_info->rate : 0);
             if (into > 0 && into < static_cast<double>(link_samples))
-                target += static_cast<ogg_int64_t>(into);
+                target += std::min(static_cast<ogg_int64_t>(into),
+                                   std::numeric_limits<ogg_int64_t>::max() - target);
             break;
         }
         link_start += link_length;
-        target += link_samples;
+        // Saturating: damaged links may claim lengths near the largest
+        // granule position, and their sum must not wrap.
+        target = link_samples > std::numeric_limits<ogg_int64_t>::max() - target
+                     ? std::numeric_limits<ogg_int64_t>::max()
+                     : target + link_samples;
     }
     // Only ov_read moves the decoder here, the very path that plays every
     // damaged file from its start to its end.
@@ -197,6 +203,10 @@ void Vorbis::seek_by_decoding(double seconds) {
         const ogg_int64_t at = ov_pcm_tell(&file);
         if (at >= target)
             return;
+        if (at < 0) {
+            stop = Stop::fault;  // no place in the stream: nothing to count from
+            return;
+        }
         const vorbis_info* now = ov_info(&file, -1);
         const ogg_int64_t frame_bytes = 2 * (now != nullptr && now->channels > 0 ? now->channels : 2);
         // Frames first: a length a damaged stream claims can be as large as
