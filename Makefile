@@ -5,6 +5,7 @@ JOBS  := 2
 
 .PHONY: all deps configure build run test bench fuzz fuzz-build check-threads dist check-dist clean
 FUZZ_SECONDS := 60
+FUZZ_TARGETS :=
 
 all: build
 
@@ -36,13 +37,15 @@ test: build fuzz-build
 	    BAD_INPUT_RSS_LIMIT_KB=400000 STORM_RSS_SLACK_KB=200000 ctest --output-on-failure -j $(JOBS)
 
 # The libFuzzer targets (clang); make test runs each briefly over its seeds.
+# make fuzz runs them side by side, FUZZ_SECONDS each (FUZZ_TARGETS to pick;
+# FUZZ_KEEP_GOING=1 goes on past a fault, for a long campaign).
 fuzz-build: deps
 	@cmake -S fuzz -B $(BUILD)/fuzz -DCMAKE_C_COMPILER=clang-14 \
 	    -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 	@cmake --build $(BUILD)/fuzz -j $(JOBS)
 
 fuzz: fuzz-build
-	./scripts/fuzz --no-build --build-dir $(BUILD)/fuzz $(FUZZ_SECONDS)
+	./scripts/fuzz --no-build --build-dir $(BUILD)/fuzz --parallel $(if $(FUZZ_KEEP_GOING),--keep-going) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The input storm and the quit cycles with ThreadSanitizer.
 check-threads: deps

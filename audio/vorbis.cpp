@@ -1,28 +1,40 @@
 #include "audio/vorbis.h"
 
+#include "audio/decoder_guard.h"
+#include "audio/ogg_pages.h"
 #include "gfx/misc.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 Vorbis::Vorbis()
-    : opened(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
-      stop(Stop::none) {}
+    : opened(false), dropped(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
+      stop(Stop::none), framing(Framing::unchecked) {}
 
 Vorbis::~Vorbis() {
-    if (opened)
+    if (opened && !dropped)
         ov_clear(&file);
 }
 
 bool Vorbis::open(const std::string& path) {
-    if (opened)
+    if (opened && !dropped)
         ov_clear(&file);
     opened = false;
+    dropped = false;
     info = nullptr;
     forget_ahead();
+    framing = Framing::unchecked;
 
-    if (ov_fopen(path.c_str(), &file) < 0) {
+    int result = -1;
+    if (!guarded([&] { result = ov_fopen(path.c_str(), &file); })) {
+        guarded([&] { ov_clear(&file); });  // else it stays where it fell
+        result = -1;
+    }
+    if (result < 0) {
         // ov_fopen has already released whatever it opened.
         print_line("cant open " + path + "\n");
         return false;
@@ -49,11 +61,26 @@ void Vorbis::forget_ahead() {
     stop = Stop::none;
 }
 
+void Vorbis::abandon() {
+    // The library stands where the division left it; clearing it frees
+    // what it holds, and if even that fails the handle is left alone.
+    guarded([&] { ov_clear(&file); });
+    dropped = true;
+    info = nullptr;
+    forget_ahead();
+    print_line("vorbis fuckup\n");
+}
+
 void Vorbis::decode_ahead() {
     ahead_begin = ahead_end = 0;
     while (ahead_end < read_ahead_bytes) {
         // little-endian, 16-bit words, signed: the device's format as it is
-        long last = ov_read(&file, ahead + ahead_end, read_ahead_bytes - ahead_end, 0, 2, 1, &bitstream);
+        long last = 0;
+        const int room = read_ahead_bytes - ahead_end;
+        if (!guarded([&] { last = ov_read(&file, ahead + ahead_end, room, 0, 2, 1, &bitstream); })) {
+            abandon();
+            return;
+        }
         if (last <= 0) {
             stop = last < 0 ? Stop::fault : Stop::end;
             return;
@@ -63,7 +90,7 @@ void Vorbis::decode_ahead() {
 }
 
 int Vorbis::read(Sint16* buffer, int bytes) {
-    if (!opened)
+    if (!opened || dropped)
         return 0;
     char* out = reinterpret_cast<char*>(buffer);
     int delivered = 0;
@@ -77,6 +104,8 @@ int Vorbis::read(Sint16* buffer, int bytes) {
                 break;
             }
             decode_ahead();
+            if (dropped)
+                break;  // with its line; the short read ends the track
             continue;
         }
         int n = std::min(bytes - delivered, ahead_end - ahead_begin);
@@ -88,7 +117,7 @@ int Vorbis::read(Sint16* buffer, int bytes) {
 }
 
 double Vorbis::tell() {
-    if (!opened)
+    if (!opened || dropped)
         return 0;
     // The decoder stands past the sound decoded ahead and not yet handed out.
     double seconds = ov_time_tell(&file) - (ahead_end - ahead_begin) / 4 / 44100.0;
@@ -99,21 +128,141 @@ double Vorbis::tell() {
 }
 
 double Vorbis::total() {
-    if (!opened)
+    if (!opened || dropped)
         return 0;
     return ov_time_total(&file, -1);
 }
 
 void Vorbis::seek(double seconds) {
-    // The library turns seconds into a sample count unchecked; NaN or
-    // infinity would make that conversion undefined.
+    if (!opened || dropped)
+        return;
+    // The library refuses targets outside [0, length) only after it has
+    // taken its lap from the decoder, which the sound decoded ahead would
+    // then jump over; asked for nothing, it keeps playing without a seam.
+    // NaN fails the test too, and so does any target of a stream whose
+    // length is not finite: the library turns seconds into a sample count
+    // unchecked.
+    const double length = total();
+    if (!std::isfinite(length) || !(seconds >= 0 && seconds < length))
+        return;
+    if (!framing_intact()) {
+        seek_by_decoding(seconds);
+        return;
+    }
     // What was decoded ahead still plays when the seek fails.
-    if (opened && std::isfinite(seconds) && ov_time_seek_lap(&file, seconds) == 0)
+    int result = -1;
+    if (!guarded([&] { result = ov_time_seek_lap(&file, seconds); }))
+        abandon();
+    else if (result == 0)
         forget_ahead();
 }
 
+bool Vorbis::framing_intact() {
+    if (framing == Framing::unchecked) {
+        // ov_fopen reads through a stdio stream of its own; the check reads
+        // the same descriptor without moving it.
+        FILE* source = static_cast<FILE*>(file.datasource);
+        framing = source != nullptr && ogg_pages_intact(fileno(source)) ? Framing::intact
+                                                                        : Framing::damaged;
+    }
+    return framing == Framing::intact;
+}
+
+void Vorbis::seek_by_decoding(double seconds) {
+    // The target sample, computed the way the library's time seek does:
+    // the links before the one the time falls in count whole.
+    ogg_int64_t target = 0;
+    double link_start = 0;
+    for (int link = 0; link < ov_streams(&file); ++link) {
+        const double link_length = ov_time_total(&file, link);
+        const ogg_int64_t link_samples = std::max<ogg_int64_t>(ov_pcm_total(&file, link), 0);
+        if (seconds < link_start + link_length) {
+            const vorbis_info* link_info = ov_info(&file, link);
+            const double into = (seconds - link_start) * (link_info != nullptr ? link_info->rate : 0);
+            if (into > 0 && into < static_cast<double>(link_samples))
+                target += std::min(static_cast<ogg_int64_t>(into),
+                                   std::numeric_limits<ogg_int64_t>::max() - target);
+            break;
+        }
+        link_start += link_length;
+        // Saturating: damaged links may claim lengths near the largest
+        // granule position, and their sum must not wrap.
+        target = link_samples > std::numeric_limits<ogg_int64_t>::max() - target
+                     ? std::numeric_limits<ogg_int64_t>::max()
+                     : target + link_samples;
+    }
+    // Only ov_read moves the decoder here, the very path that plays every
+    // damaged file from its start to its end.
+    if (target < ov_pcm_tell(&file) && !restart_stream())
+        return;
+    forget_ahead();
+    for (;;) {
+        // The library labels the sound after lost pages by counting on from
+        // before them until the next granule position: a target inside lost
+        // sound thus plays the first sound decoded after the loss.
+        const ogg_int64_t at = ov_pcm_tell(&file);
+        if (at >= target)
+            return;
+        if (at < 0) {
+            stop = Stop::fault;  // no place in the stream: nothing to count from
+            return;
+        }
+        const vorbis_info* now = ov_info(&file, -1);
+        const ogg_int64_t frame_bytes = 2 * (now != nullptr && now->channels > 0 ? now->channels : 2);
+        // Frames first: a length a damaged stream claims can be as large as
+        // a granule position, and in bytes that product would overflow.
+        const ogg_int64_t frames = std::min<ogg_int64_t>(target - at, read_ahead_bytes / frame_bytes);
+        const int wanted = static_cast<int>(frames * frame_bytes);
+        // Decoded into the read-ahead buffer, which is empty now.
+        long got = 0;
+        if (!guarded([&] { got = ov_read(&file, ahead, wanted, 0, 2, 1, &bitstream); })) {
+            abandon();
+            return;
+        }
+        // Lost sound before the target was jumped over: never heard, so
+        // not reported; the decoder goes on after it.
+        if (got == OV_HOLE)
+            continue;
+        if (got <= 0) {
+            // Nothing more to read (the next read ends the track) or an
+            // error the decoder cannot pass (reported by that read).
+            stop = got == 0 ? Stop::end : Stop::fault;
+            return;
+        }
+    }
+}
+
+bool Vorbis::restart_stream() {
+    // The same file through a descriptor of its own: the path may name
+    // another file by now, or none.
+    FILE* source = static_cast<FILE*>(file.datasource);
+    const int copy = source != nullptr ? dup(fileno(source)) : -1;
+    FILE* fresh = copy >= 0 ? fdopen(copy, "rb") : nullptr;
+    if (copy >= 0 && fresh == nullptr)
+        close(copy);
+    ov_clear(&file);
+    forget_ahead();
+    int result = -1;
+    if (fresh != nullptr && std::fseek(fresh, 0, SEEK_SET) == 0 &&
+        !guarded([&] { result = ov_open_callbacks(fresh, &file, nullptr, 0, OV_CALLBACKS_DEFAULT); })) {
+        guarded([&] { ov_clear(&file); });
+        fresh = nullptr;  // it belongs to the handle left where it fell
+    }
+    if (result == 0) {
+        info = ov_info(&file, -1);
+        return true;
+    }
+    // The library leaves a stream it refused open.
+    if (fresh != nullptr)
+        std::fclose(fresh);
+    dropped = true;
+    info = nullptr;
+    print_line("vorbis fuckup\n");
+    return false;
+}
+
 void Vorbis::read_tags(std::string& artist, std::string& title, std::string& comment) {
-    if (!opened)
+    if (!opened || dropped)
         return;
     vorbis_comment* comments = ov_comment(&file, -1);
     if (comments == nullptr)

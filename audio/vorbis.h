@@ -30,6 +30,10 @@ public:
     // codes passed on as they are.
     double total();
     // Lapped seek, so the jump does not click; does nothing when closed.
+    // Only targets from 0 up to (not including) the length are made: the
+    // library refuses the others, but only after taking its lap from the
+    // decoder, and the sound decoded ahead would then jump. A stream whose
+    // pages are damaged is sought by decoding up to the target instead.
     void seek(double seconds);
     // Overwrites each string whose tag has a non-empty value (the last such
     // entry wins); leaves the strings alone when closed.
@@ -46,8 +50,21 @@ private:
     // Decodes up to read_ahead_bytes into ahead; notes why it stopped short.
     void decode_ahead();
     void forget_ahead();
+    // After the library divided by zero inside a call (see decoder_guard):
+    // the handle is cleared with a "vorbis fuckup" line and the track, still
+    // open to the engine, reads as ended, so the engine moves on.
+    void abandon();
+    // The library's bisecting seek reads past freed memory on some damaged
+    // streams, so a stream's pages are checked once, before its first seek.
+    enum class Framing { unchecked, intact, damaged };
+    bool framing_intact();
+    // Reaches the target by decoding, from where the decoder stands when the
+    // target lies ahead of it, else from a fresh start of the same file.
+    void seek_by_decoding(double seconds);
+    bool restart_stream();
 
     bool opened;
+    bool dropped;  // open, but its library handle is gone: reads as ended
     int bitstream;
     vorbis_info* info;
     OggVorbis_File file;
@@ -55,4 +72,5 @@ private:
     int ahead_begin;
     int ahead_end;
     Stop stop;  // reported once read has handed out everything before it
+    Framing framing;
 };

@@ -1,14 +1,19 @@
 #!/bin/sh
 # Writes the seed corpora of the fuzz targets into fuzz/corpus/. The seeds
 # are committed; rerun this only to change them. Needs Debian's python3 with PIL, sox
-# and oggenc (all installed by scripts/install-deps).
+# and oggenc (all installed by scripts/install-deps), and the demo music of
+# a built disk (build/disk/music, or the folder given as the first argument).
+# Inputs the fuzzers found (fuzz/corpus/vorbis/failed_seek.ogg and
+# fuzz/regressions/) are left alone.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
 out=$here/corpus
+music=${1:-$repo/build/disk/music}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-rm -rf "$out"
+rm -rf "$out/resources" "$out/font" "$out/blit"
+find "$out/vorbis" -name '*.ogg' ! -name failed_seek.ogg -delete 2>/dev/null || true
 mkdir -p "$out/resources" "$out/font" "$out/vorbis" "$out/blit"
 
 "${PYTHON:-/usr/bin/python3}" - "$repo" "$out" <<'PY'
@@ -89,4 +94,69 @@ oggenc -Q -q -1 -o "$out/vorbis/rate48k.ogg" "$tmp/rate48k.wav"
 size=$(wc -c <"$out/vorbis/good.ogg")
 head -c $((size * 2 / 3)) "$out/vorbis/good.ogg" >"$out/vorbis/cut.ogg"
 head -c 200 "$out/vorbis/good.ogg" >"$out/vorbis/header_only.ogg"
+
+# Real tracks as encoders write them, for the damage a copy or a download
+# does in the middle of a file: oggenc at its lowest, middle and highest
+# qualities over 5 to 30 s of two tones with a little noise (noise is what
+# makes the files big), two streams chained in one file, tags of 20 KB.
+# Fixed serial numbers, so a rerun writes the same bytes.
+music_tone() {  # name seconds low high
+    sox -n -r 44100 -c 2 -b 16 "$tmp/s.wav" synth "$2" sine "$3" sine "$4" tremolo 1.5 50 vol 0.4
+    sox -n -r 44100 -c 2 -b 16 "$tmp/n.wav" synth "$2" pinknoise vol 0.01
+    sox -m "$tmp/s.wav" "$tmp/n.wav" "$tmp/$1.wav" fade 0.05 "$2" 0.5
+}
+music_tone t30 30 220 330
+music_tone t10 10 196 294
+music_tone t5 5 262 392
+sox -n -r 44100 -c 2 -b 16 "$tmp/t5low.wav" synth 5 sine 110 sine 165 tremolo 2 40 vol 0.4
+oggenc -Q -q -1 -s 11 -a diskplayer -t "thirty seconds at the lowest quality" \
+    -o "$out/vorbis/q-1_30s.ogg" "$tmp/t30.wav"
+oggenc -Q -q 2 -s 12 -o "$out/vorbis/q2_10s.ogg" "$tmp/t10.wav"
+oggenc -Q -q 5 -s 13 -o "$out/vorbis/q5_5s.ogg" "$tmp/t5.wav"
+oggenc -Q -q 10 -s 14 -o "$out/vorbis/q10_5s.ogg" "$tmp/t5low.wav"
+oggenc -Q -q 0 -s 15 -o "$tmp/first.ogg" "$tmp/t5.wav"
+oggenc -Q -q 4 -s 16 -o "$tmp/second.ogg" "$tmp/t5low.wav"
+cat "$tmp/first.ogg" "$tmp/second.ogg" >"$out/vorbis/chained.ogg"
+big=$(head -c 20000 /dev/zero | tr '\0' x)
+oggenc -Q -q 0 -s 17 -t "big tags" -a "$big" -c "COMMENT=$big" -o "$out/vorbis/big_tags_5s.ogg" "$tmp/t5.wav"
+
+# The first seconds of each demo track, as the disk's own encoder wrote them:
+# whole pages up to 8 s of sound, the last one marked as the stream's end
+# and its checksum put right.
+if [ -d "$music" ]; then
+    "${PYTHON:-/usr/bin/python3}" - "$music" "$out/vorbis" <<'PY'
+import glob, os, struct, sys
+music, out = sys.argv[1], sys.argv[2]
+table = []
+for i in range(256):
+    r = i << 24
+    for _ in range(8):
+        r = ((r << 1) ^ 0x04C11DB7) if r & 0x80000000 else r << 1
+    table.append(r & 0xFFFFFFFF)
+def crc(data):
+    r = 0
+    for b in data:
+        r = ((r << 8) & 0xFFFFFFFF) ^ table[(r >> 24) ^ b]
+    return r
+for n, path in enumerate(sorted(glob.glob(music + "/*.ogg")), 1):
+    data = open(path, "rb").read()
+    at, pages = 0, []
+    while at + 27 <= len(data):
+        segments = data[at + 26]
+        size = 27 + segments + sum(data[at + 27:at + 27 + segments])
+        page = bytearray(data[at:at + size])
+        pages.append(page)
+        at += size
+        if struct.unpack_from("<q", page, 6)[0] >= 8 * 44100:
+            break
+    last = pages[-1]
+    last[5] |= 4
+    last[22:26] = b"\0\0\0\0"
+    last[22:26] = struct.pack("<I", crc(last))
+    open("%s/demo%d_8s.ogg" % (out, n), "wb").write(b"".join(pages))
+PY
+else
+    echo "no demo music in $music: build the disk first (make build)" >&2
+    exit 1
+fi
 du -sh "$out"

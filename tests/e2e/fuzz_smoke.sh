@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs each fuzz target briefly (20 s by default, FUZZ_SECONDS to change)
 # over its committed seeds: the data file reader and PNG loader, the font,
-# the Vorbis decoder and the blitter. Builds nothing: the targets come from
+# the Vorbis decoder as the engine drives it and in the listener's case of
+# damage past the first second (both replaying every input that once
+# crashed the player), and the blitter. Builds nothing: the targets come from
 # the fuzz build (scripts/fuzz builds it), looked for in DISKPLAYER_FUZZ_BUILD,
 # then <build dir>/fuzz, then build-fuzz beside the sources.
 # Exit 77 (skipped) when no fuzz build exists.

@@ -1,0 +1,106 @@
+#include "audio/ogg_pages.h"
+
+#include <ogg/ogg.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+struct Stream {
+    long serial;
+    long next_page;
+    ogg_int64_t granule;  // the last one set, -1 before any
+    bool ended;
+};
+
+class PageCheck {
+public:
+    // False at the first page that an intact file could not hold.
+    bool accept(ogg_page& page) {
+        if (ogg_page_version(&page) != 0)
+            return false;
+        const long serial = ogg_page_serialno(&page);
+        Stream* stream = find(serial);
+        if (ogg_page_bos(&page)) {
+            // A serial may come back in a later link, never while in use.
+            if (stream != nullptr && !stream->ended)
+                return false;
+            if (stream == nullptr) {
+                streams.push_back({serial, 0, -1, false});
+                stream = &streams.back();
+            } else {
+                *stream = {serial, 0, -1, false};
+            }
+        } else if (stream == nullptr || stream->ended) {
+            return false;  // a stream that never began, or one already over
+        }
+        if (ogg_page_pageno(&page) != stream->next_page)
+            return false;
+        ++stream->next_page;
+        const ogg_int64_t granule = ogg_page_granulepos(&page);
+        if (granule != -1) {
+            if (granule < 0 || granule < stream->granule)
+                return false;
+            stream->granule = granule;
+        }
+        if (ogg_page_eos(&page))
+            stream->ended = true;
+        return true;
+    }
+
+    bool all_ended() const {
+        for (const Stream& stream : streams)
+            if (!stream.ended)
+                return false;
+        return !streams.empty();
+    }
+
+private:
+    Stream* find(long serial) {
+        for (Stream& stream : streams)
+            if (stream.serial == serial)
+                return &stream;
+        return nullptr;
+    }
+
+    std::vector<Stream> streams;
+};
+
+}  // namespace
+
+bool ogg_pages_intact(int fd) {
+    constexpr long block = 65536;
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    PageCheck check;
+    off_t offset = 0;
+    bool intact = true;
+    for (;;) {
+        char* buffer = ogg_sync_buffer(&sync, block);
+        if (buffer == nullptr) {
+            intact = false;
+            break;
+        }
+        const ssize_t got = pread(fd, buffer, block, offset);
+        if (got < 0) {
+            intact = false;
+            break;
+        }
+        ogg_sync_wrote(&sync, static_cast<long>(got));
+        offset += got;
+        ogg_page page;
+        long result;
+        // Negative: bytes skipped before a page could be found, which is
+        // damage (or a page whose checksum is wrong, skipped the same way).
+        while (intact && (result = ogg_sync_pageseek(&sync, &page)) != 0)
+            intact = result > 0 && check.accept(page);
+        if (!intact || got == 0)
+            break;
+    }
+    // Bytes left over at the end are a page cut short.
+    if (intact)
+        intact = sync.fill == sync.returned && check.all_ended();
+    ogg_sync_clear(&sync);
+    return intact;
+}
