@@ -110,17 +110,9 @@ xdotool windowfocus --sync "$wid" key Escape
 status=$(wait_exit 15)
 [ "$status" = "0" ] || fail "Escape ended the program with status '$status'"
 
-if cat "$work"/sanitizer.* 2>/dev/null |
-        grep -q -E 'ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error'; then
-    fail "a sanitizer reported:"
-    cat "$work"/sanitizer.*
-fi
+check_sanitizer_logs
 # (SDL's disk driver announces itself on stderr.)
-LC_ALL=C grep -v -E '^(buffer size: [0-9]+ \([0-9]+ ms\)|vorbis fuckup|WARNING: You are using the SDL disk writer audio driver!| Writing to file .*)$' \
-    "$work/out.txt" >"$work/strange.txt" && {
-    fail "lines that are not the program's diagnostics:"
-    head -n 20 "$work/strange.txt"
-}
+check_output_lines '^(buffer size: [0-9]+ \([0-9]+ ms\)|vorbis fuckup|WARNING: You are using the SDL disk writer audio driver!| Writing to file .*)$'
 
 # Each good track starts on a buffer boundary at full level; every time it
 # plays, its sound is exactly the decoded one.

@@ -104,10 +104,5 @@ done <"$work/moments"
 # The player phase begins 37 s in.
 run_player
 
-# A log that only lists the suppressions used is no report.
-if cat "$work"/sanitizer.* 2>/dev/null |
-        grep -q -E 'ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error'; then
-    fail "a sanitizer reported:"
-    cat "$work"/sanitizer.*
-fi
+check_sanitizer_logs
 finish

@@ -129,17 +129,8 @@ xdotool windowfocus --sync "$wid" key Escape
 status=$(wait_exit 15)
 [ "$status" = "0" ] || fail "Escape after the storm ended the program with status '$status'"
 
-# A log that only lists the suppressions used is no report.
-if cat "$work"/sanitizer.* 2>/dev/null |
-        grep -q -E 'ERROR: [A-Za-z]+Sanitizer|WARNING: ThreadSanitizer|runtime error'; then
-    fail "a sanitizer reported:"
-    cat "$work"/sanitizer.*
-fi
+check_sanitizer_logs
 # Every line is one whole diagnostic of the program's own.
-LC_ALL=C grep -v -E '^(buffer size: [0-9]+ \([0-9]+ ms\)|(cant open|not stereo|samplerate not 44100|failed to open:) .*/music/.*|vorbis fuckup|nothing to play)$' \
-    "$work/out.txt" >"$work/strange.txt" && {
-    fail "lines that are not the program's diagnostics:"
-    head -n 20 "$work/strange.txt"
-}
+check_output_lines '^(buffer size: [0-9]+ \([0-9]+ ms\)|(cant open|not stereo|samplerate not 44100|failed to open:) .*/music/.*|vorbis fuckup|nothing to play)$'
 LC_ALL=C grep -q '^not stereo .*/02 mono.ogg$' "$work/out.txt" || echo "storm: the mono track was never reached"
 finish
