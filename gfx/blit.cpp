@@ -484,15 +484,9 @@ void over_black_enlarged(OverBlack over_black, const Uint8* s, Uint8* d, std::pt
     for (int x = 0; x < w; x += piece) {
         const int n = std::min(piece, w - x);
         over_black(s + x * 4, reinterpret_cast<Uint8*>(shown), n);
-        Uint32* o = out + x * factor;
-        if (factor == 2) {
-            for (int i = 0; i < n; ++i) o[2 * i] = o[2 * i + 1] = shown[i];
-        } else {
-            for (int i = 0; i < n; ++i) o[3 * i] = o[3 * i + 1] = o[3 * i + 2] = shown[i];
-        }
+        stretch_row(shown, out + x * factor, n, factor);
     }
-    const std::size_t row_bytes = static_cast<std::size_t>(w) * factor * 4;
-    for (int k = 1; k < factor; ++k) std::memcpy(d + k * pitch, d, row_bytes);
+    repeat_row(d, pitch, static_cast<std::size_t>(w) * factor * 4, factor);
 }
 
 }  // namespace
@@ -537,23 +531,27 @@ int show_pixels_over_black(const SDL_Surface* src, SDL_Surface* dst, const std::
     if (factor > 1) {
         const Uint32 w = static_cast<Uint32>(src->w);
         const std::ptrdiff_t pitch = dst->pitch;
-        // Where the block of the pixel with this index starts in dst.
-        auto block_at = [&](Uint32 index) {
-            return to + static_cast<std::ptrdiff_t>(index / w) * factor * pitch +
-                   static_cast<std::ptrdiff_t>(index % w) * factor * 4;
+        // The pixel with this index in src and where its block starts in
+        // dst, from one division.
+        struct Place {
+            const Uint8* pixel;
+            Uint8* block;
+        };
+        auto place_of = [&](Uint32 index) {
+            const std::ptrdiff_t y = index / w, x = index - static_cast<Uint32>(y) * w;
+            return Place{from + y * src->pitch + x * 4, to + y * factor * pitch + x * factor * 4};
         };
         for (std::size_t i = 0; i < n; ++i) {
             // Scattered blocks, as at size 1: start the misses ahead.
             if (i + pixel_prefetch_distance < n) {
-                const Uint32 ahead = indices[i + pixel_prefetch_distance];
-                __builtin_prefetch(from + static_cast<std::ptrdiff_t>(ahead / w) * src->pitch + ahead % w * 4, 0);
-                __builtin_prefetch(block_at(ahead), 1);
+                const Place ahead = place_of(indices[i + pixel_prefetch_distance]);
+                __builtin_prefetch(ahead.pixel, 0);
+                __builtin_prefetch(ahead.block, 1);
             }
-            const Uint32 index = indices[i];
+            const Place at = place_of(indices[i]);
             Uint32 shown;
-            over_black_pixels(from + static_cast<std::ptrdiff_t>(index / w) * src->pitch + index % w * 4,
-                              reinterpret_cast<Uint8*>(&shown), 1);
-            Uint8* block = block_at(index);
+            over_black_pixels(at.pixel, reinterpret_cast<Uint8*>(&shown), 1);
+            Uint8* block = at.block;
             for (int k = 0; k < factor; ++k) {
                 Uint32* row = reinterpret_cast<Uint32*>(block + k * pitch);
                 for (int j = 0; j < factor; ++j) row[j] = shown;

@@ -54,20 +54,9 @@ int enlarge(const SDL_Surface* src, SDL_Surface* dst, int factor, const SDL_Rect
         Uint8* first = static_cast<Uint8*>(dst->pixels) +
                        static_cast<std::ptrdiff_t>(y) * factor * dst->pitch +
                        static_cast<std::ptrdiff_t>(left) * factor * 4;
-        Uint32* to = reinterpret_cast<Uint32*>(first);
         // One enlarged row, then copies of it for the block's other rows.
-        switch (factor) {
-        case 1:
-            std::memcpy(to, from, row_bytes);
-            break;
-        case 2:
-            for (int x = 0; x < w; ++x) to[2 * x] = to[2 * x + 1] = from[x];
-            break;
-        default:
-            for (int x = 0; x < w; ++x) to[3 * x] = to[3 * x + 1] = to[3 * x + 2] = from[x];
-            break;
-        }
-        for (int k = 1; k < factor; ++k) std::memcpy(first + static_cast<std::ptrdiff_t>(k) * dst->pitch, first, row_bytes);
+        stretch_row(from, reinterpret_cast<Uint32*>(first), w, factor);
+        repeat_row(first, dst->pitch, row_bytes, factor);
     }
     SDL_UnlockSurface(dst);
     return 0;
