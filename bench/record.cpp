@@ -9,7 +9,7 @@
 //
 // Run from anywhere: the disk folder of the build tree is compiled in.
 #include "bench/summary.h"
-#include "tools/recorder.h"
+#include "tools/capture/recorder.h"
 
 #include <benchmark/benchmark.h>
 

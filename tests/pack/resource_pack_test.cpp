@@ -1,4 +1,4 @@
-#include "tools/resource_pack.h"
+#include "tools/pack/resource_pack.h"
 
 #include <gtest/gtest.h>
 #include <lodepng.h>
