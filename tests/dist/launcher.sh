@@ -64,6 +64,16 @@ ln -s "linked folder/vellumbra" "$work/via-folder"
 expect_start "link into a linked folder" "$work/bin" "<-a>" ../via-folder
 expect_start "found on PATH" "$work/elsewhere" "<-a><-b>" env PATH="$work/bin:$PATH" vellumbra -b
 
+# CDPATH makes cd search its folders for a relative one and print the one it
+# chose: the launcher must still start its own disk, not a namesake found
+# first on CDPATH.
+decoy="$work/decoy/my disks/$(basename "$disk")"
+mkdir -p "$decoy"
+cp "$disk/diskplayer" "$decoy/"
+for cdpath in ".:/usr" "$work/decoy:."; do
+    expect_start "CDPATH=$cdpath" "$work" "<-a>" env CDPATH="$cdpath" "my disks/$(basename "$disk")/vellumbra"
+done
+
 # The menu entry: written without root under XDG_DATA_HOME (else
 # ~/.local/share), naming the launcher and icon by absolute path, valid for
 # desktop-file-validate, and its Exec line, read the way desktops read it,
@@ -174,6 +184,21 @@ grep -q "warning" "$work/out" || fail "no warning for a % in the path"
 [ "$(entry_value Exec "$data/applications/vellumbra.desktop")" = "$pct/vellumbra" ] ||
     fail "with a %, Exec reads back as '$(entry_value Exec "$data/applications/vellumbra.desktop")'"
 grep -q "^Exec=.*100%% disk" "$data/applications/vellumbra.desktop" || fail "the % was not doubled"
+
+# A relative XDG_DATA_HOME is ignored (the entry goes under HOME), and a
+# path that is not UTF-8 is refused with a reason, before anything is written.
+(cd "$work/elsewhere" && HOME="$home" XDG_DATA_HOME="relative data" "$disk/vellumbra" --install-menu) \
+    >"$work/out" 2>&1 || fail "--install-menu with a relative XDG_DATA_HOME failed: $(cat "$work/out")"
+check_entry "relative XDG_DATA_HOME ignored" "$home/.local/share/applications/vellumbra.desktop"
+[ -e "$work/elsewhere/relative data" ] && fail "a relative XDG_DATA_HOME was obeyed"
+latin1=$(printf '%s/caf\351' "$work")
+mkdir -p "$latin1"
+cp "$disk/vellumbra" "$disk/vellumbra.desktop" "$disk/diskplayer" "$latin1/"
+rm -f "$data/applications/vellumbra.desktop"
+(HOME="$home" XDG_DATA_HOME="$data" "$latin1/vellumbra" --install-menu) >"$work/out" 2>&1 &&
+    fail "--install-menu from a folder whose path is not UTF-8 claimed success"
+grep -q "UTF-8" "$work/out" || fail "no reason for a path that is not UTF-8: $(cat "$work/out")"
+[ -e "$data/applications/vellumbra.desktop" ] && fail "an entry was written for a path that is not UTF-8"
 
 # Playing needs neither HOME nor XDG_DATA_HOME (a bare session, a service).
 rm -f "$RECORD"
