@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 
@@ -41,11 +43,35 @@ bool key_named(const std::string& name, SDLKey& key) {
     return false;
 }
 
+const std::string stage_prefix = "diskplayer-headless-";
+
+// A run killed outright (SIGKILL, a crash) cannot remove its staging
+// folder: the next run removes those whose process is gone. Only folders
+// of this name with a process number, and only when the system says no
+// such process exists (another user's live one answers EPERM).
+void remove_abandoned_stages(const fs::path& temporary) {
+#ifndef _WIN32
+    std::error_code failed;
+    for (fs::directory_iterator it(temporary, failed), end; !failed && it != end; it.increment(failed)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, stage_prefix.size(), stage_prefix) != 0) continue;
+        const std::string number = name.substr(stage_prefix.size());
+        if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code ignored;
+        if (kill(static_cast<pid_t>(std::stol(number)), 0) != 0 && errno == ESRCH) fs::remove_all(it->path(), ignored);
+    }
+#else
+    (void)temporary;
+#endif
+}
+
 // A folder of its own: the disk's data and the chosen music, so the
 // engine's fixed names "data" and "music" find them whatever the disk
 // folder holds besides, and nothing is written into the disk folder.
 fs::path stage_disk(const fs::path& disk, const std::string& music) {
-    fs::path stage = fs::temp_directory_path() / ("diskplayer-headless-" + std::to_string(getpid()));
+    remove_abandoned_stages(fs::temp_directory_path());
+    fs::path stage = fs::temp_directory_path() / (stage_prefix + std::to_string(getpid()));
     fs::remove_all(stage);
     fs::create_directories(stage);
     fs::create_symlink(disk / "data", stage / "data");

@@ -8,13 +8,19 @@
 // per frame, so the spectrum and the position follow the music; nothing is
 // heard. Without --music the disk folder's own music folder is used;
 // "--music none" plays nothing. --keys presses keys at chosen times, as
-// record's option of the same name does.
+// record's option of the same name does. Ctrl-C, SIGTERM and the like stop
+// it after the current frame.
+#include "app/frame_loop.h"
 #include "app/headless.h"
 
 #include <lodepng.h>
 
+#include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -39,6 +45,33 @@ bool save_picture(const SDL_Surface* shown, const fs::path& file) {
     return lodepng::encode(file.string(), rgb, shown->w, shown->h, LCT_RGB, 8) == 0;
 }
 
+std::atomic<int> stop_signal{0};
+
+void on_signal(int number) {
+    stop_signal.store(number);
+}
+
+// A frame number is digits only: strtoul would take "-1" as the largest
+// number there is and "12x" as 12.
+bool frame_number(const char* text, unsigned long& frame) {
+    if (*text == '\0' || std::strspn(text, "0123456789") != std::strlen(text) || std::strlen(text) > 9)
+        return false;
+    frame = std::strtoul(text, nullptr, 10);
+    return true;
+}
+
+// The last frame at which the disk can still change of itself: after the
+// intro and the last scripted key, at most the whole playlist plays once
+// more. Beyond it the player screen only idles, and a frame far beyond
+// would take hours to reach.
+unsigned long last_reachable_frame(const HeadlessProgram& program, const std::string& keys) {
+    std::vector<ScriptedKey> scripted;
+    std::string ignored;
+    parse_key_script(keys, scripted, ignored);  // start has parsed them already
+    Uint32 last_key = scripted.empty() ? 0 : scripted.back().frame;
+    return std::max(last_intro_frame + 1, last_key) + frame_at(program.playlist_seconds());
+}
+
 int usage() {
     std::fprintf(stderr, "usage: capture [--music <folder>|none] [--keys <time:key,...>] "
                          "<disk folder> <output folder> <frame>...\n");
@@ -58,23 +91,45 @@ int main(int argc, char** argv) {
     options.disk = argv[arg];
     const fs::path out = fs::absolute(argv[arg + 1]);
     std::set<Uint32> wanted;
-    for (int i = arg + 2; i < argc; ++i) wanted.insert(static_cast<Uint32>(std::strtoul(argv[i], nullptr, 10)));
-
-    std::error_code failed;
-    fs::create_directories(out, failed);
-    if (failed) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", out.c_str(), failed.message().c_str());
-        return 1;
+    for (int i = arg + 2; i < argc; ++i) {
+        unsigned long frame = 0;
+        if (!frame_number(argv[i], frame)) {
+            std::fprintf(stderr, "capture: \"%s\" is not a frame number (0, 1, 2 ...)\n", argv[i]);
+            return 2;
+        }
+        wanted.insert(static_cast<Uint32>(frame));
     }
+
+    // Stopped between frames, so the staging folder goes with the program.
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(number, &action, nullptr);
+
     HeadlessProgram program;
     std::string error;
     if (!program.start(options, error)) {
         std::fprintf(stderr, "capture: %s\n", error.c_str());
         return 1;
     }
-    int status = 0;
     const Uint32 last = *wanted.rbegin();
+    const unsigned long reach = last_reachable_frame(program, options.keys);
+    if (last > reach) {
+        std::fprintf(stderr, "capture: frame %u is beyond the disk's end (frame %lu)\n", last, reach);
+        return 2;
+    }
+    std::error_code failed;
+    fs::create_directories(out, failed);
+    if (failed) {
+        std::fprintf(stderr, "capture: cannot make %s: %s\n", out.c_str(), failed.message().c_str());
+        return 1;
+    }
+    int status = 0;
     do {
+        if (stop_signal.load() != 0) {
+            std::fprintf(stderr, "capture: interrupted at frame %u\n", program.frame());
+            return 128 + stop_signal.load();
+        }
         program.advance();
         if (!wanted.count(program.frame())) continue;
         char name[32];

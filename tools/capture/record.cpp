@@ -13,11 +13,15 @@
 #include "tools/capture/recorder.h"
 #include "tools/capture/video_writer.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <fcntl.h>
 
 namespace {
 
@@ -36,13 +40,24 @@ bool number(const char* text, double& value) {
     return end != text && *end == '\0';
 }
 
-void on_signal(int) {
+std::atomic<int> stop_signal{0};
+
+void on_signal(int number) {
+    stop_signal.store(number);
     stop_recording.store(true);
+}
+
+// A standard stream the caller closed would be taken by the next file
+// opened, and the program's lines would land in it: /dev/null stands in.
+void keep_standard_streams_open() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    keep_standard_streams_open();
     RecordOptions options;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
@@ -79,8 +94,10 @@ int main(int argc, char** argv) {
     }
     if (positional != 2) return usage();
 
-    // Ctrl-C and a polite kill end the recording after the current frame
-    // and take the unfinished file away.
+    // Ctrl-C, a polite kill, a hang-up and a reader gone from the pipe our
+    // lines go to (record ... | head) end the recording after the current
+    // frame and take the unfinished file and the staging folder away; the
+    // status says which signal, as if it had ended the process.
     struct sigaction action {};
     action.sa_handler = on_signal;
     action.sa_flags = SA_RESTART;  // a write under way finishes; the loop then stops
@@ -88,12 +105,13 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGPIPE, &action, nullptr);
 
     RecordResult result;
     std::string error;
     if (!record_disk(options, result, error)) {
         std::fprintf(stderr, "record: %s\n", error.c_str());
-        return stop_recording.load() ? 130 : 1;
+        return stop_recording.load() ? 128 + stop_signal.load() : 1;
     }
     std::fprintf(stderr, "record: %s: %lld frames (%.2f s), %.1f MB\n", options.out.c_str(), result.frames,
                  result.frames / 30.0, result.bytes / 1e6);

@@ -31,6 +31,12 @@ bool record_disk(const RecordOptions& options, RecordResult& result, std::string
         error = options.out + ": unknown kind of video (use " + VideoWriter::kinds() + ")";
         return false;
     }
+    // Found out now, not at the rename after the whole recording.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(out, ignored)) {
+        error = options.out + " is a folder; name the video file to write";
+        return false;
+    }
     if (options.scale < 1 || options.scale > max_enlargement) {
         error = "--scale must be a whole number from 1 to " + std::to_string(max_enlargement);
         return false;
@@ -102,7 +108,7 @@ bool record_disk(const RecordOptions& options, RecordResult& result, std::string
         error = "nothing to record: the disk ends before --from";
         return failed();
     }
-    if (!writer.finish(error)) return failed();
+    if (!writer.finish(stop_recording, error)) return failed();
     result.bytes = writer.bytes_written();
     if (bar) bar->finish(double(result.frames) / headless_frames_per_second);
     return true;

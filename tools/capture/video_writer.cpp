@@ -328,7 +328,7 @@ bool VideoWriter::write_sound(const Sint16* samples, int frames, std::string& er
     return e.queue(samples, frames, error) && e.encode_queued(false, error);
 }
 
-bool VideoWriter::finish(std::string& error) {
+bool VideoWriter::finish(const std::atomic<bool>& stop, std::string& error) {
     Encoders& e = *encoders;
     if (e.resampler && !e.queue(nullptr, 0, error)) return false;
     if (!e.encode_queued(true, error) || !e.send(e.audio, e.audio_stream, nullptr, error) ||
@@ -340,6 +340,10 @@ bool VideoWriter::finish(std::string& error) {
     if ((result = avio_closep(&e.format->pb)) < 0) return e.fail(error, "cannot close the file", result);
     struct stat written {};
     if (stat(e.temporary.c_str(), &written) == 0) e.final_bytes = written.st_size;
+    if (stop.load()) {
+        error = "interrupted; nothing written";
+        return false;
+    }
     if (std::rename(e.temporary.c_str(), e.path.c_str()) != 0)
         return e.fail(error, std::string("cannot rename ") + e.temporary + ": " + std::strerror(errno), 0);
     e.finished = true;

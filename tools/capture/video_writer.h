@@ -11,6 +11,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -35,8 +36,10 @@ public:
     bool write_picture(const SDL_Surface* picture, std::string& error);
     // The sound that goes with the pictures: interleaved stereo frames.
     bool write_sound(const Sint16* samples, int frames, std::string& error);
-    // Flushes the encoders, closes the file and renames it to its name.
-    bool finish(std::string& error);
+    // Flushes the encoders and closes the file, then renames it to its name
+    // unless stop has been set meanwhile: the flush can take seconds, and a
+    // stop asked for during it must still leave no file (false, "interrupted").
+    bool finish(const std::atomic<bool>& stop, std::string& error);
     // Removes the temporary file now; nothing is written afterwards.
     void abandon();
 
