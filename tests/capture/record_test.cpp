@@ -5,6 +5,7 @@
 // they leave behind.
 #include "audio/engine.h"
 #include "audio/ogg_writer.h"
+#include "tools/capture/video_writer.h"
 
 #include <gtest/gtest.h>
 #include <lodepng.h>
@@ -15,6 +16,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -201,6 +203,44 @@ bool same_picture(const std::vector<uint8_t>& bgr0, const std::vector<uint8_t>& 
     return true;
 }
 
+// A tool started in the background, its output thrown away, or sent into a
+// pipe whose reader has already gone (as with "| head" once head is done).
+struct RunningTool {
+    pid_t pid;
+    std::string stage;  // the staging folder its headless program makes
+};
+
+RunningTool start_tool(const char* program, const std::vector<std::string>& arguments, bool into_closed_pipe) {
+    int ends[2] = {-1, -1};
+    if (into_closed_pipe) {
+        EXPECT_EQ(pipe(ends), 0);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const int output = into_closed_pipe ? ends[1] : open("/dev/null", O_WRONLY);
+        if (into_closed_pipe) close(ends[0]);
+        dup2(output, 1);
+        dup2(output, 2);
+        std::vector<char*> argv{const_cast<char*>(program)};
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program, argv.data());
+        _exit(127);
+    }
+    if (into_closed_pipe) {
+        close(ends[0]);
+        close(ends[1]);
+    }
+    return {child, (fs::temp_directory_path() / ("diskplayer-headless-" + std::to_string(child))).string()};
+}
+
+// The exit status, or 128 + the signal that ended it, as a shell reports it.
+int exit_status(const RunningTool& tool) {
+    int status = 0;
+    waitpid(tool.pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 void start_if_stopped() {
     if (!is_playing()) start_playback();
 }
@@ -304,11 +344,14 @@ TEST(record, refusals_and_interrupts_leave_no_file) {
     TestDisk disk;
     const std::string no_data = disk.root / "no-data";
     fs::create_directories(no_data);
+    const std::string folder = disk.root / "folder.mkv";
+    fs::create_directories(folder);
     struct Case {
         std::string disk, out, options, message;
     };
     const Case cases[] = {
         {no_data, disk.root / "a.mkv", "", "no data file"},
+        {disk.disk, folder, "", "is a folder"},
         {disk.disk, disk.root / "a.avi", "", "unknown kind of video"},
         {disk.disk, disk.root / "missing/a.mkv", "", "cannot write"},
         {disk.disk, disk.root / "a.mkv", "--keys '1:Right,2:Nope'", "unknown key \"Nope\""},
@@ -322,27 +365,81 @@ TEST(record, refusals_and_interrupts_leave_no_file) {
                   1);
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-        EXPECT_FALSE(fs::exists(c.out));
+        EXPECT_FALSE(fs::exists(c.out) && c.out != folder);
         EXPECT_FALSE(fs::exists(c.out + ".part"));
     }
+    EXPECT_TRUE(fs::is_empty(folder));
 
-    const std::string out = disk.root / "long.mkv";
-    const pid_t child = fork();
-    if (child == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        execl(RECORD_PROGRAM, RECORD_PROGRAM, disk.disk.c_str(), out.c_str(), "--seconds", "600", nullptr);
-        _exit(127);
+    // Interrupted once frames are being written: Ctrl-C, a polite kill, and
+    // a reader that has gone from the pipe the progress goes to.
+    for (int signal : {SIGINT, SIGTERM, SIGPIPE}) {
+        SCOPED_TRACE(strsignal(signal));
+        const std::string out = disk.root / "long.mkv";
+        const RunningTool record = start_tool(RECORD_PROGRAM, {disk.disk, out, "--seconds", "600"}, signal == SIGPIPE);
+        if (signal != SIGPIPE) {
+            for (int i = 0; i < 6000 && (!fs::exists(out + ".part") || fs::file_size(out + ".part") < 100000); ++i)
+                usleep(10000);
+            EXPECT_TRUE(fs::exists(out + ".part"));
+            kill(record.pid, signal);
+        }
+        EXPECT_EQ(exit_status(record), 128 + signal);
+        EXPECT_FALSE(fs::exists(out));
+        EXPECT_FALSE(fs::exists(out + ".part"));
+        EXPECT_FALSE(fs::exists(record.stage));
     }
-    // Interrupted once frames are being written.
-    for (int i = 0; i < 6000 && (!fs::exists(out + ".part") || fs::file_size(out + ".part") < 100000); ++i)
-        usleep(10000);
-    EXPECT_TRUE(fs::exists(out + ".part"));
-    kill(child, SIGINT);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130);
+}
+
+// A stop asked for while the last of the file is written still leaves no
+// file: the encoders' flush can take seconds.
+TEST(record, stop_during_the_final_write_leaves_no_file) {
+    TempFolder root;
+    const std::string out = root / "late.mkv";
+    VideoWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.open(out, width, height, error)) << error;
+    SDL_Surface* picture = SDL_CreateRGBSurface(0, width, height, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0);
+    const std::vector<Sint16> sound(2 * samples_per_frame);
+    EXPECT_TRUE(writer.write_picture(picture, error) && writer.write_sound(sound.data(), samples_per_frame, error));
+    SDL_FreeSurface(picture);
+    const std::atomic<bool> stop{true};
+    EXPECT_FALSE(writer.finish(stop, error));
+    EXPECT_NE(error.find("interrupted"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(fs::exists(out + ".part"));
+}
+
+// Capture takes frame numbers only, up to the disk's end, stops between
+// frames on a signal with its status, and leaves no staging folder: a run
+// killed outright leaves one, which the next run removes.
+TEST(capture, refuses_bad_frames_and_leaves_no_folder) {
+    TestDisk disk;
+    const std::string out = disk.root / "frames";
+    for (const char* frame : {"-1", "12x", "", "1e3", "9999999999", "1217"}) {
+        SCOPED_TRACE(frame);
+        std::string err;
+        EXPECT_EQ(run(std::string(CAPTURE_PROGRAM) + " " + shell_word(disk.disk) + " " + shell_word(out) + " 5 " +
+                          shell_word(frame), &err, disk.root / "err"),
+                  2);
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+    // The last frame within reach: the intro's 1111 and the 3.5 s of music.
+    EXPECT_EQ(run(std::string(CAPTURE_PROGRAM) + " " + shell_word(disk.disk) + " " + shell_word(out) + " 1216"), 0);
+    EXPECT_TRUE(fs::exists(out + "/frame-1216.png"));
+
+    // A key late on keeps the disk going: long enough to be interrupted.
+    for (int signal : {SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(strsignal(signal));
+        const RunningTool capture =
+            start_tool(CAPTURE_PROGRAM, {"--keys", "3000:space", disk.disk, out, "90000"}, false);
+        for (int i = 0; i < 3000 && !fs::exists(capture.stage); ++i) usleep(10000);
+        EXPECT_TRUE(fs::exists(capture.stage));
+        kill(capture.pid, signal);
+        EXPECT_EQ(exit_status(capture), 128 + signal);
+        if (signal == SIGKILL) {
+            EXPECT_TRUE(fs::exists(capture.stage));
+            EXPECT_EQ(run(std::string(CAPTURE_PROGRAM) + " " + shell_word(disk.disk) + " " + shell_word(out) + " 1"), 0);
+        }
+        EXPECT_FALSE(fs::exists(capture.stage));
+    }
 }

@@ -341,6 +341,7 @@ bool VideoWriter::finish(const std::atomic<bool>& stop, std::string& error) {
     struct stat written {};
     if (stat(e.temporary.c_str(), &written) == 0) e.final_bytes = written.st_size;
     if (stop.load()) {
+        std::remove(e.temporary.c_str());
         error = "interrupted; nothing written";
         return false;
     }
