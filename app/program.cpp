@@ -3,6 +3,7 @@
 #include "app/event_wait.h"
 #include "app/frame_loop.h"
 #include "app/intro.h"
+#include "app/monitors.h"
 #include "app/player_screen.h"
 #include "app/zoom.h"
 #include "audio/engine.h"
@@ -61,17 +62,33 @@ void dispatch_pointer(int x, int y, bool pressed) {
     if (in_player_phase()) pointer_dispatch(widget_list, x, y, pressed);
 }
 
+// The window is centred on the monitor it opens on; where the monitors are
+// not known, SDL centres it on the whole screen, as ever.
+void place_window(const MonitorArea* monitor, int width, int height) {
+    // putenv keeps the pointer: the string must live as long as the process.
+    static char position[64];
+    if (!monitor) {
+        putenv(centred_window);
+        return;
+    }
+    const WindowOrigin origin = centred_on(*monitor, width, height);
+    std::snprintf(position, sizeof position, "SDL_VIDEO_WINDOW_POS=%d,%d", origin.x, origin.y);
+    putenv(position);
+}
+
 // The window's size at a zoom, framed or not. At a zoom that SDL cannot
 // give (too large for the video driver) the window opens at its own size
 // with a line that says why, rather than not at all.
-SDL_Surface* open_window(bool bordered, int zoom) {
+SDL_Surface* open_window(bool bordered, int zoom, const MonitorArea* monitor) {
     const Uint32 flags = bordered ? 0 : SDL_NOFRAME;
     if (zoom > 1) {
+        place_window(monitor, canvas_width * zoom, canvas_height * zoom);
         if (SDL_Surface* window = SDL_SetVideoMode(canvas_width * zoom, canvas_height * zoom, 32, flags))
             return window;
         print_line("can't open a window " + std::to_string(zoom) + " times the size: " + SDL_GetError() +
                    "; showing it at its own size\n");
     }
+    place_window(monitor, canvas_width, canvas_height);
     return SDL_SetVideoMode(canvas_width, canvas_height, 32, flags);
 }
 
@@ -128,19 +145,22 @@ bool init_screen(bool bordered, int zoom) {
         print_line(std::string("can't set video mode: ") + SDL_GetError() + "\n");
         return false;
     }
-    putenv(centred_window);
     SDL_WM_SetCaption("Vellumbra", nullptr);
     // Caption and icon go before the video mode, or SDL 1.2 shows no icon.
     if (SDL_Surface* icon = load_window_icon()) {
         SDL_WM_SetIcon(icon, nullptr);  // SDL keeps a copy of its own
         SDL_FreeSurface(icon);
     }
-    if (zoom == zoom_to_fit) {
+    const DesktopLayout desktop = query_desktop_layout();
+    const MonitorArea* monitor = window_monitor(desktop.monitors, desktop.pointer_x, desktop.pointer_y);
+    if (zoom == zoom_to_fit && monitor) {
+        zoom = fitting_zoom(monitor->width, monitor->height);
+    } else if (zoom == zoom_to_fit) {
         // Before the mode is set, SDL's video info holds the desktop's size.
         const SDL_VideoInfo* info = SDL_GetVideoInfo();
         zoom = info ? fitting_zoom(info->current_w, info->current_h) : 1;
     }
-    SDL_Surface* window = open_window(bordered, zoom);
+    SDL_Surface* window = open_window(bordered, zoom, monitor);
     if (!window) {
         print_line(std::string("can't set video mode: ") + SDL_GetError() + "\n");
         return false;

@@ -31,3 +31,14 @@ int fitting_zoom(int screen_width, int screen_height) {
             zoom = n;
     return zoom;
 }
+
+const MonitorArea* window_monitor(const std::vector<MonitorArea>& monitors, int pointer_x, int pointer_y) {
+    for (const MonitorArea& m : monitors)
+        if (pointer_x >= m.x && pointer_x < m.x + m.width && pointer_y >= m.y && pointer_y < m.y + m.height)
+            return &m;
+    return monitors.empty() ? nullptr : &monitors.front();
+}
+
+WindowOrigin centred_on(const MonitorArea& monitor, int width, int height) {
+    return {monitor.x + (monitor.width - width) / 2, monitor.y + (monitor.height - height) / 2};
+}

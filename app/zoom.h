@@ -4,6 +4,8 @@
 // window shows each canvas pixel as a zoom x zoom block.
 #pragma once
 
+#include <vector>
+
 // What "-a" asks for: the largest zoom whose window suits the screen.
 constexpr int zoom_to_fit = 0;
 
@@ -16,3 +18,23 @@ int parse_zoom(int argc, char** argv);
 // the given size in both directions, leaving room for panels and frames;
 // 1 for a size SDL did not know (0 or less).
 int fitting_zoom(int screen_width, int screen_height);
+
+// One monitor's part of the desktop, in the desktop's pixels from its top
+// left corner. SDL 1.2 knows only the whole desktop, which on two monitors
+// is both together.
+struct MonitorArea {
+    int x, y, width, height;
+};
+
+// The monitor the window opens on: the one under the pointer, where the
+// listener is looking and where desktops open new windows; else the first
+// listed, the primary. Null for an empty list.
+const MonitorArea* window_monitor(const std::vector<MonitorArea>& monitors, int pointer_x, int pointer_y);
+
+struct WindowOrigin {
+    int x, y;
+};
+
+// The top left corner that centres a width x height window on monitor (it
+// may lie off the monitor when the window is larger).
+WindowOrigin centred_on(const MonitorArea& monitor, int width, int height);

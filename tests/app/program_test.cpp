@@ -80,6 +80,36 @@ TEST(CommandLine, zoom_to_fit_takes_the_largest_window_within_80_percent_of_the_
         EXPECT_EQ(fitting_zoom(c.width, c.height), c.zoom) << c.width << " x " << c.height;
 }
 
+// SDL reports two monitors as one wide (or tall) screen: -a must size and
+// centre the window by the monitor under the pointer, else the first.
+TEST(CommandLine, zoom_to_fit_goes_by_the_monitor_the_window_opens_on) {
+    struct Case {
+        const char* layout;
+        std::vector<MonitorArea> monitors;
+        int pointer_x, pointer_y;
+        int zoom, x, y;  // the window's zoom and top left corner
+    } cases[] = {
+        {"side by side, pointer on the right", {{0, 0, 1280, 1024}, {1280, 0, 1280, 1024}}, 2000, 500, 1, 1600, 312},
+        {"side by side, pointer on the left", {{0, 0, 1920, 1080}, {1920, 0, 1920, 1080}}, 10, 10, 2, 320, 140},
+        {"stacked", {{0, 0, 1920, 1080}, {0, 1080, 1920, 1080}}, 100, 1500, 2, 320, 1220},
+        {"upright", {{0, 0, 1440, 2560}, {1440, 0, 1440, 2560}}, 1500, 0, 1, 1840, 1080},
+        {"mixed sizes, on the large one", {{0, 0, 1280, 1024}, {1280, 0, 3840, 2160}}, 1280, 2159, 3, 2240, 480},
+        {"mixed sizes, in the gap below the small one", {{1280, 0, 3840, 2160}, {0, 0, 1280, 1024}}, 100, 1500, 3,
+         2240, 480},
+        {"pointer on no monitor: the first", {{0, 0, 1280, 1024}, {1280, 0, 2560, 1440}}, -5, -5, 1, 320, 312},
+    };
+    for (const Case& c : cases) {
+        const MonitorArea* monitor = window_monitor(c.monitors, c.pointer_x, c.pointer_y);
+        ASSERT_NE(monitor, nullptr) << c.layout;
+        const int zoom = fitting_zoom(monitor->width, monitor->height);
+        const WindowOrigin origin = centred_on(*monitor, 640 * zoom, 400 * zoom);
+        EXPECT_EQ(zoom, c.zoom) << c.layout;
+        EXPECT_EQ(origin.x, c.x) << c.layout;
+        EXPECT_EQ(origin.y, c.y) << c.layout;
+    }
+    EXPECT_EQ(window_monitor({}, 0, 0), nullptr);
+}
+
 int failing_wait(SDL_Event*) {
     SDL_SetError("no events today");
     return 0;

@@ -70,6 +70,8 @@ differ=$(compare -metric AE "$work/size1-box.png" "$work/halved-box.png" null: 2
     fail "-2: $differ of the intro picture's $lit lit pixels differ from size 1"
 
 # -a on this screen: 1280 x 800 is within 80 % of it, 1920 x 1200 is not.
+# The size and place come from the X server's list of monitors, here one
+# as large as the screen, and must be what the whole screen gives.
 start_program -a
 wid=$(find_window)
 [ -n "$wid" ] || { fail "no window with -a"; finish; }
