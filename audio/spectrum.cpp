@@ -360,46 +360,87 @@ struct VectorKernel {
     Reorder reorder_1024;
 };
 
-// One vector of complex values: real and imaginary lanes.
-struct Complex128 {
-    __m128i re, im;
+// The two vector widths: the few operations the stages need, each built
+// for its instruction set. The stages are written once over them and
+// instantiated inside functions built for the same set, where these calls
+// inline (flatten); a stage instance is never a function of its own.
+struct Lanes8 {
+    using Vector = __m128i;
+    static constexpr int lanes = 8;
+    __attribute__((target("ssse3"))) static Vector load(const std::int16_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    }
+    __attribute__((target("ssse3"))) static void store(std::int16_t* p, Vector v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    }
+    __attribute__((target("ssse3"))) static Vector splat(std::int16_t w) { return _mm_set1_epi16(w); }
+    __attribute__((target("ssse3"))) static Vector add(Vector a, Vector b) { return _mm_add_epi16(a, b); }
+    __attribute__((target("ssse3"))) static Vector sub(Vector a, Vector b) { return _mm_sub_epi16(a, b); }
+    __attribute__((target("ssse3"))) static Vector halve(Vector a) { return _mm_srai_epi16(a, 1); }
+    __attribute__((target("ssse3"))) static Vector mul(Vector a, Vector b) { return _mm_mulhrs_epi16(a, b); }
 };
 
-__attribute__((target("ssse3"), always_inline)) inline Complex128 load128(const std::int16_t* re,
-                                                                          const std::int16_t* im) {
-    return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(re)),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(im))};
+struct Lanes16 {
+    using Vector = __m256i;
+    static constexpr int lanes = 16;
+    __attribute__((target("avx2"))) static Vector load(const std::int16_t* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    __attribute__((target("avx2"))) static void store(std::int16_t* p, Vector v) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    }
+    __attribute__((target("avx2"))) static Vector splat(std::int16_t w) { return _mm256_set1_epi16(w); }
+    __attribute__((target("avx2"))) static Vector add(Vector a, Vector b) { return _mm256_add_epi16(a, b); }
+    __attribute__((target("avx2"))) static Vector sub(Vector a, Vector b) { return _mm256_sub_epi16(a, b); }
+    __attribute__((target("avx2"))) static Vector halve(Vector a) { return _mm256_srai_epi16(a, 1); }
+    __attribute__((target("avx2"))) static Vector mul(Vector a, Vector b) { return _mm256_mulhrs_epi16(a, b); }
+};
+
+// The stage templates take and return vectors only between functions that
+// are inlined into one built for the vectors' instruction set, so the
+// compiler's note that such a call would pass 32-byte vectors differently
+// without AVX concerns calls that never happen.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// One vector of complex values: real and imaginary lanes.
+template <class V>
+struct Complex {
+    typename V::Vector re, im;
+};
+
+template <class V>
+__attribute__((always_inline)) inline Complex<V> load(const std::int16_t* re, const std::int16_t* im) {
+    return {V::load(re), V::load(im)};
 }
 
-__attribute__((target("ssse3"), always_inline)) inline void store128(std::int16_t* re, std::int16_t* im,
-                                                                     Complex128 v) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(re), v.re);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(im), v.im);
+template <class V>
+__attribute__((always_inline)) inline void store(std::int16_t* re, std::int16_t* im, Complex<V> v) {
+    V::store(re, v.re);
+    V::store(im, v.im);
 }
 
-__attribute__((target("ssse3"), always_inline)) inline void butterflies128(Complex128& top, Complex128& bottom,
-                                                                           __m128i wr, __m128i wi) {
-    const __m128i tr = _mm_sub_epi16(_mm_mulhrs_epi16(wr, bottom.re), _mm_mulhrs_epi16(wi, bottom.im));
-    const __m128i ti = _mm_add_epi16(_mm_mulhrs_epi16(wr, bottom.im), _mm_mulhrs_epi16(wi, bottom.re));
-    const __m128i qr = _mm_srai_epi16(top.re, 1), qi = _mm_srai_epi16(top.im, 1);
-    bottom = {_mm_sub_epi16(qr, tr), _mm_sub_epi16(qi, ti)};
-    top = {_mm_add_epi16(qr, tr), _mm_add_epi16(qi, ti)};
+template <class V>
+__attribute__((always_inline)) inline void butterflies(Complex<V>& top, Complex<V>& bottom, typename V::Vector wr,
+                                                       typename V::Vector wi) {
+    const auto tr = V::sub(V::mul(wr, bottom.re), V::mul(wi, bottom.im));
+    const auto ti = V::add(V::mul(wr, bottom.im), V::mul(wi, bottom.re));
+    const auto qr = V::halve(top.re), qi = V::halve(top.im);
+    bottom = {V::sub(qr, tr), V::sub(qi, ti)};
+    top = {V::add(qr, tr), V::add(qi, ti)};
 }
 
-__attribute__((target("ssse3"), always_inline)) inline __m128i twiddle128(const std::int16_t* table, int at) {
-    return _mm_set1_epi16(table[at]);
-}
-
-__attribute__((target("ssse3"))) void natural_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+template <class V>
+__attribute__((always_inline)) inline void natural(std::int16_t* re, std::int16_t* im, int n, int l) {
     const int span = n / (2 * l);
     for (int block = 0; block < l; ++block) {
-        const __m128i wr = twiddle128(natural_twiddles.real.data(), l - 1 + block);
-        const __m128i wi = twiddle128(natural_twiddles.imag.data(), l - 1 + block);
-        for (int k = 2 * span * block, end = k + span; k < end; k += 8) {
-            Complex128 top = load128(re + k, im + k), bottom = load128(re + k + span, im + k + span);
-            butterflies128(top, bottom, wr, wi);
-            store128(re + k, im + k, top);
-            store128(re + k + span, im + k + span, bottom);
+        const auto wr = V::splat(natural_twiddles.real[l - 1 + block]);
+        const auto wi = V::splat(natural_twiddles.imag[l - 1 + block]);
+        for (int k = 2 * span * block, end = k + span; k < end; k += V::lanes) {
+            Complex<V> top = load<V>(re + k, im + k), bottom = load<V>(re + k + span, im + k + span);
+            butterflies<V>(top, bottom, wr, wi);
+            store<V>(re + k, im + k, top);
+            store<V>(re + k + span, im + k + span, bottom);
         }
     }
 }
@@ -407,42 +448,44 @@ __attribute__((target("ssse3"))) void natural_ssse3(std::int16_t* re, std::int16
 // Quarters a, b, c, d of each block: stage l pairs a with c and b with d
 // under the block's twiddle, stage 2 l pairs a with b and c with d under
 // the twiddles of its two blocks.
-__attribute__((target("ssse3"))) void natural_pair_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+template <class V>
+__attribute__((always_inline)) inline void natural_pair(std::int16_t* re, std::int16_t* im, int n, int l) {
     const int span = n / (4 * l);
     for (int block = 0; block < l; ++block) {
-        const __m128i wr = twiddle128(natural_twiddles.real.data(), l - 1 + block);
-        const __m128i wi = twiddle128(natural_twiddles.imag.data(), l - 1 + block);
-        const __m128i wr_ab = twiddle128(natural_twiddles.real.data(), 2 * l - 1 + 2 * block);
-        const __m128i wi_ab = twiddle128(natural_twiddles.imag.data(), 2 * l - 1 + 2 * block);
-        const __m128i wr_cd = twiddle128(natural_twiddles.real.data(), 2 * l + 2 * block);
-        const __m128i wi_cd = twiddle128(natural_twiddles.imag.data(), 2 * l + 2 * block);
-        for (int k = 4 * span * block, end = k + span; k < end; k += 8) {
-            Complex128 a = load128(re + k, im + k), b = load128(re + k + span, im + k + span);
-            Complex128 c = load128(re + k + 2 * span, im + k + 2 * span);
-            Complex128 d = load128(re + k + 3 * span, im + k + 3 * span);
-            butterflies128(a, c, wr, wi);
-            butterflies128(b, d, wr, wi);
-            butterflies128(a, b, wr_ab, wi_ab);
-            butterflies128(c, d, wr_cd, wi_cd);
-            store128(re + k, im + k, a);
-            store128(re + k + span, im + k + span, b);
-            store128(re + k + 2 * span, im + k + 2 * span, c);
-            store128(re + k + 3 * span, im + k + 3 * span, d);
+        const auto wr = V::splat(natural_twiddles.real[l - 1 + block]);
+        const auto wi = V::splat(natural_twiddles.imag[l - 1 + block]);
+        const auto wr_ab = V::splat(natural_twiddles.real[2 * l - 1 + 2 * block]);
+        const auto wi_ab = V::splat(natural_twiddles.imag[2 * l - 1 + 2 * block]);
+        const auto wr_cd = V::splat(natural_twiddles.real[2 * l + 2 * block]);
+        const auto wi_cd = V::splat(natural_twiddles.imag[2 * l + 2 * block]);
+        for (int k = 4 * span * block, end = k + span; k < end; k += V::lanes) {
+            Complex<V> a = load<V>(re + k, im + k), b = load<V>(re + k + span, im + k + span);
+            Complex<V> c = load<V>(re + k + 2 * span, im + k + 2 * span);
+            Complex<V> d = load<V>(re + k + 3 * span, im + k + 3 * span);
+            butterflies<V>(a, c, wr, wi);
+            butterflies<V>(b, d, wr, wi);
+            butterflies<V>(a, b, wr_ab, wi_ab);
+            butterflies<V>(c, d, wr_cd, wi_cd);
+            store<V>(re + k, im + k, a);
+            store<V>(re + k + span, im + k + span, b);
+            store<V>(re + k + 2 * span, im + k + 2 * span, c);
+            store<V>(re + k + 3 * span, im + k + 3 * span, d);
         }
     }
 }
 
-__attribute__((target("ssse3"))) void reversed_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+template <class V>
+__attribute__((always_inline)) inline void reversed(std::int16_t* re, std::int16_t* im, int n, int l) {
     const std::int16_t* wr = twiddles.real.data() + (l - 1);
     const std::int16_t* wi = twiddles.imag.data() + (l - 1);
     for (int group = 0; group < n; group += 2 * l) {
-        for (int q = 0; q < l; q += 8) {
+        for (int q = 0; q < l; q += V::lanes) {
             const int k = group + q;
-            Complex128 top = load128(re + k, im + k), bottom = load128(re + k + l, im + k + l);
-            const Complex128 w = load128(wr + q, wi + q);
-            butterflies128(top, bottom, w.re, w.im);
-            store128(re + k, im + k, top);
-            store128(re + k + l, im + k + l, bottom);
+            Complex<V> top = load<V>(re + k, im + k), bottom = load<V>(re + k + l, im + k + l);
+            const Complex<V> w = load<V>(wr + q, wi + q);
+            butterflies<V>(top, bottom, w.re, w.im);
+            store<V>(re + k, im + k, top);
+            store<V>(re + k + l, im + k + l, bottom);
         }
     }
 }
@@ -450,138 +493,59 @@ __attribute__((target("ssse3"))) void reversed_ssse3(std::int16_t* re, std::int1
 // Quarters a, b, c, d of each group of 4 l: stage l pairs a with b and c
 // with d under twiddle q, stage 2 l pairs a with c under q and b with d
 // under l + q.
-__attribute__((target("ssse3"))) void reversed_pair_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+template <class V>
+__attribute__((always_inline)) inline void reversed_pair(std::int16_t* re, std::int16_t* im, int n, int l) {
     const std::int16_t* wr = twiddles.real.data() + (l - 1);
     const std::int16_t* wi = twiddles.imag.data() + (l - 1);
     const std::int16_t* wr2 = twiddles.real.data() + (2 * l - 1);
     const std::int16_t* wi2 = twiddles.imag.data() + (2 * l - 1);
     for (int group = 0; group < n; group += 4 * l) {
-        for (int q = 0; q < l; q += 8) {
+        for (int q = 0; q < l; q += V::lanes) {
             const int k = group + q;
-            Complex128 a = load128(re + k, im + k), b = load128(re + k + l, im + k + l);
-            Complex128 c = load128(re + k + 2 * l, im + k + 2 * l);
-            Complex128 d = load128(re + k + 3 * l, im + k + 3 * l);
-            const Complex128 w = load128(wr + q, wi + q);
-            const Complex128 w_ac = load128(wr2 + q, wi2 + q), w_bd = load128(wr2 + l + q, wi2 + l + q);
-            butterflies128(a, b, w.re, w.im);
-            butterflies128(c, d, w.re, w.im);
-            butterflies128(a, c, w_ac.re, w_ac.im);
-            butterflies128(b, d, w_bd.re, w_bd.im);
-            store128(re + k, im + k, a);
-            store128(re + k + l, im + k + l, b);
-            store128(re + k + 2 * l, im + k + 2 * l, c);
-            store128(re + k + 3 * l, im + k + 3 * l, d);
+            Complex<V> a = load<V>(re + k, im + k), b = load<V>(re + k + l, im + k + l);
+            Complex<V> c = load<V>(re + k + 2 * l, im + k + 2 * l);
+            Complex<V> d = load<V>(re + k + 3 * l, im + k + 3 * l);
+            const Complex<V> w = load<V>(wr + q, wi + q);
+            const Complex<V> w_ac = load<V>(wr2 + q, wi2 + q), w_bd = load<V>(wr2 + l + q, wi2 + l + q);
+            butterflies<V>(a, b, w.re, w.im);
+            butterflies<V>(c, d, w.re, w.im);
+            butterflies<V>(a, c, w_ac.re, w_ac.im);
+            butterflies<V>(b, d, w_bd.re, w_bd.im);
+            store<V>(re + k, im + k, a);
+            store<V>(re + k + l, im + k + l, b);
+            store<V>(re + k + 2 * l, im + k + 2 * l, c);
+            store<V>(re + k + 3 * l, im + k + 3 * l, d);
         }
     }
 }
 
-// The same stages, 16 lanes wide.
-struct Complex256 {
-    __m256i re, im;
-};
+#pragma GCC diagnostic pop
 
-__attribute__((target("avx2"), always_inline)) inline Complex256 load256(const std::int16_t* re,
-                                                                          const std::int16_t* im) {
-    return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(re)),
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(im))};
+// Each stage for each width, built for its instruction set.
+__attribute__((target("ssse3"), flatten)) void natural_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+    natural<Lanes8>(re, im, n, l);
 }
-
-__attribute__((target("avx2"), always_inline)) inline void store256(std::int16_t* re, std::int16_t* im,
-                                                                     Complex256 v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(re), v.re);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(im), v.im);
+__attribute__((target("ssse3"), flatten)) void natural_pair_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+    natural_pair<Lanes8>(re, im, n, l);
 }
-
-__attribute__((target("avx2"), always_inline)) inline void butterflies256(Complex256& top, Complex256& bottom,
-                                                                           __m256i wr, __m256i wi) {
-    const __m256i tr = _mm256_sub_epi16(_mm256_mulhrs_epi16(wr, bottom.re), _mm256_mulhrs_epi16(wi, bottom.im));
-    const __m256i ti = _mm256_add_epi16(_mm256_mulhrs_epi16(wr, bottom.im), _mm256_mulhrs_epi16(wi, bottom.re));
-    const __m256i qr = _mm256_srai_epi16(top.re, 1), qi = _mm256_srai_epi16(top.im, 1);
-    bottom = {_mm256_sub_epi16(qr, tr), _mm256_sub_epi16(qi, ti)};
-    top = {_mm256_add_epi16(qr, tr), _mm256_add_epi16(qi, ti)};
+__attribute__((target("ssse3"), flatten)) void reversed_ssse3(std::int16_t* re, std::int16_t* im, int n, int l) {
+    reversed<Lanes8>(re, im, n, l);
 }
-
-__attribute__((target("avx2"), always_inline)) inline __m256i twiddle256(const std::int16_t* table, int at) {
-    return _mm256_set1_epi16(table[at]);
+__attribute__((target("ssse3"), flatten)) void reversed_pair_ssse3(std::int16_t* re, std::int16_t* im, int n,
+                                                                   int l) {
+    reversed_pair<Lanes8>(re, im, n, l);
 }
-
-__attribute__((target("avx2"))) void natural_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
-    const int span = n / (2 * l);
-    for (int block = 0; block < l; ++block) {
-        const __m256i wr = twiddle256(natural_twiddles.real.data(), l - 1 + block);
-        const __m256i wi = twiddle256(natural_twiddles.imag.data(), l - 1 + block);
-        for (int k = 2 * span * block, end = k + span; k < end; k += 16) {
-            Complex256 top = load256(re + k, im + k), bottom = load256(re + k + span, im + k + span);
-            butterflies256(top, bottom, wr, wi);
-            store256(re + k, im + k, top);
-            store256(re + k + span, im + k + span, bottom);
-        }
-    }
+__attribute__((target("avx2"), flatten)) void natural_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    natural<Lanes16>(re, im, n, l);
 }
-
-__attribute__((target("avx2"))) void natural_pair_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
-    const int span = n / (4 * l);
-    for (int block = 0; block < l; ++block) {
-        const __m256i wr = twiddle256(natural_twiddles.real.data(), l - 1 + block);
-        const __m256i wi = twiddle256(natural_twiddles.imag.data(), l - 1 + block);
-        const __m256i wr_ab = twiddle256(natural_twiddles.real.data(), 2 * l - 1 + 2 * block);
-        const __m256i wi_ab = twiddle256(natural_twiddles.imag.data(), 2 * l - 1 + 2 * block);
-        const __m256i wr_cd = twiddle256(natural_twiddles.real.data(), 2 * l + 2 * block);
-        const __m256i wi_cd = twiddle256(natural_twiddles.imag.data(), 2 * l + 2 * block);
-        for (int k = 4 * span * block, end = k + span; k < end; k += 16) {
-            Complex256 a = load256(re + k, im + k), b = load256(re + k + span, im + k + span);
-            Complex256 c = load256(re + k + 2 * span, im + k + 2 * span);
-            Complex256 d = load256(re + k + 3 * span, im + k + 3 * span);
-            butterflies256(a, c, wr, wi);
-            butterflies256(b, d, wr, wi);
-            butterflies256(a, b, wr_ab, wi_ab);
-            butterflies256(c, d, wr_cd, wi_cd);
-            store256(re + k, im + k, a);
-            store256(re + k + span, im + k + span, b);
-            store256(re + k + 2 * span, im + k + 2 * span, c);
-            store256(re + k + 3 * span, im + k + 3 * span, d);
-        }
-    }
+__attribute__((target("avx2"), flatten)) void natural_pair_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    natural_pair<Lanes16>(re, im, n, l);
 }
-
-__attribute__((target("avx2"))) void reversed_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
-    const std::int16_t* wr = twiddles.real.data() + (l - 1);
-    const std::int16_t* wi = twiddles.imag.data() + (l - 1);
-    for (int group = 0; group < n; group += 2 * l) {
-        for (int q = 0; q < l; q += 16) {
-            const int k = group + q;
-            Complex256 top = load256(re + k, im + k), bottom = load256(re + k + l, im + k + l);
-            const Complex256 w = load256(wr + q, wi + q);
-            butterflies256(top, bottom, w.re, w.im);
-            store256(re + k, im + k, top);
-            store256(re + k + l, im + k + l, bottom);
-        }
-    }
+__attribute__((target("avx2"), flatten)) void reversed_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    reversed<Lanes16>(re, im, n, l);
 }
-
-__attribute__((target("avx2"))) void reversed_pair_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
-    const std::int16_t* wr = twiddles.real.data() + (l - 1);
-    const std::int16_t* wi = twiddles.imag.data() + (l - 1);
-    const std::int16_t* wr2 = twiddles.real.data() + (2 * l - 1);
-    const std::int16_t* wi2 = twiddles.imag.data() + (2 * l - 1);
-    for (int group = 0; group < n; group += 4 * l) {
-        for (int q = 0; q < l; q += 16) {
-            const int k = group + q;
-            Complex256 a = load256(re + k, im + k), b = load256(re + k + l, im + k + l);
-            Complex256 c = load256(re + k + 2 * l, im + k + 2 * l);
-            Complex256 d = load256(re + k + 3 * l, im + k + 3 * l);
-            const Complex256 w = load256(wr + q, wi + q);
-            const Complex256 w_ac = load256(wr2 + q, wi2 + q), w_bd = load256(wr2 + l + q, wi2 + l + q);
-            butterflies256(a, b, w.re, w.im);
-            butterflies256(c, d, w.re, w.im);
-            butterflies256(a, c, w_ac.re, w_ac.im);
-            butterflies256(b, d, w_bd.re, w_bd.im);
-            store256(re + k, im + k, a);
-            store256(re + k + l, im + k + l, b);
-            store256(re + k + 2 * l, im + k + 2 * l, c);
-            store256(re + k + 3 * l, im + k + 3 * l, d);
-        }
-    }
+__attribute__((target("avx2"), flatten)) void reversed_pair_avx2(std::int16_t* re, std::int16_t* im, int n, int l) {
+    reversed_pair<Lanes16>(re, im, n, l);
 }
 
 __attribute__((target("ssse3"))) void reorder_ssse3(const std::int16_t* from, std::int16_t* to) {
