@@ -361,40 +361,46 @@ struct VectorKernel {
 };
 
 // The two vector widths: the few operations the stages need, each built
-// for its instruction set. The stages are written once over them and
+// for its instruction set (the pragmas around each). The stages are written once over them and
 // instantiated inside functions built for the same set, where these calls
 // inline (flatten); a stage instance is never a function of its own.
+#pragma GCC push_options
+#pragma GCC target("ssse3")
 struct Lanes8 {
     using Vector = __m128i;
     static constexpr int lanes = 8;
-    __attribute__((target("ssse3"))) static Vector load(const std::int16_t* p) {
+    static Vector load(const std::int16_t* p) {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     }
-    __attribute__((target("ssse3"))) static void store(std::int16_t* p, Vector v) {
+    static void store(std::int16_t* p, Vector v) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
     }
-    __attribute__((target("ssse3"))) static Vector splat(std::int16_t w) { return _mm_set1_epi16(w); }
-    __attribute__((target("ssse3"))) static Vector add(Vector a, Vector b) { return _mm_add_epi16(a, b); }
-    __attribute__((target("ssse3"))) static Vector sub(Vector a, Vector b) { return _mm_sub_epi16(a, b); }
-    __attribute__((target("ssse3"))) static Vector halve(Vector a) { return _mm_srai_epi16(a, 1); }
-    __attribute__((target("ssse3"))) static Vector mul(Vector a, Vector b) { return _mm_mulhrs_epi16(a, b); }
+    static Vector splat(std::int16_t w) { return _mm_set1_epi16(w); }
+    static Vector add(Vector a, Vector b) { return _mm_add_epi16(a, b); }
+    static Vector sub(Vector a, Vector b) { return _mm_sub_epi16(a, b); }
+    static Vector halve(Vector a) { return _mm_srai_epi16(a, 1); }
+    static Vector mul(Vector a, Vector b) { return _mm_mulhrs_epi16(a, b); }
 };
+#pragma GCC pop_options
 
+#pragma GCC push_options
+#pragma GCC target("avx2")
 struct Lanes16 {
     using Vector = __m256i;
     static constexpr int lanes = 16;
-    __attribute__((target("avx2"))) static Vector load(const std::int16_t* p) {
+    static Vector load(const std::int16_t* p) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
     }
-    __attribute__((target("avx2"))) static void store(std::int16_t* p, Vector v) {
+    static void store(std::int16_t* p, Vector v) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
     }
-    __attribute__((target("avx2"))) static Vector splat(std::int16_t w) { return _mm256_set1_epi16(w); }
-    __attribute__((target("avx2"))) static Vector add(Vector a, Vector b) { return _mm256_add_epi16(a, b); }
-    __attribute__((target("avx2"))) static Vector sub(Vector a, Vector b) { return _mm256_sub_epi16(a, b); }
-    __attribute__((target("avx2"))) static Vector halve(Vector a) { return _mm256_srai_epi16(a, 1); }
-    __attribute__((target("avx2"))) static Vector mul(Vector a, Vector b) { return _mm256_mulhrs_epi16(a, b); }
+    static Vector splat(std::int16_t w) { return _mm256_set1_epi16(w); }
+    static Vector add(Vector a, Vector b) { return _mm256_add_epi16(a, b); }
+    static Vector sub(Vector a, Vector b) { return _mm256_sub_epi16(a, b); }
+    static Vector halve(Vector a) { return _mm256_srai_epi16(a, 1); }
+    static Vector mul(Vector a, Vector b) { return _mm256_mulhrs_epi16(a, b); }
 };
+#pragma GCC pop_options
 
 // The stage templates take and return vectors only between functions that
 // are inlined into one built for the vectors' instruction set, so the
