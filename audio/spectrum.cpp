@@ -421,14 +421,14 @@ __attribute__((always_inline)) inline Complex<V> load(const std::int16_t* re, co
 }
 
 template <class V>
-__attribute__((always_inline)) inline void store(std::int16_t* re, std::int16_t* im, Complex<V> v) {
+__attribute__((always_inline)) inline void store(std::int16_t* re, std::int16_t* im, const Complex<V>& v) {
     V::store(re, v.re);
     V::store(im, v.im);
 }
 
 template <class V>
-__attribute__((always_inline)) inline void butterflies(Complex<V>& top, Complex<V>& bottom, typename V::Vector wr,
-                                                       typename V::Vector wi) {
+__attribute__((always_inline)) inline void butterflies(Complex<V>& top, Complex<V>& bottom,
+                                                       const typename V::Vector& wr, const typename V::Vector& wi) {
     const auto tr = V::sub(V::mul(wr, bottom.re), V::mul(wi, bottom.im));
     const auto ti = V::add(V::mul(wr, bottom.im), V::mul(wi, bottom.re));
     const auto qr = V::halve(top.re), qi = V::halve(top.im);

@@ -239,8 +239,8 @@ struct Pixels8 {
 // every template that returns a 32-byte vector at the end of the file,
 // beyond the reach of the pragma above.)
 template <class V>
-__attribute__((always_inline)) inline void blend_lanes(typename V::Vector s16, typename V::Vector d16,
-                                                       typename V::Vector a, typename V::Vector& blended) {
+__attribute__((always_inline)) inline void blend_lanes(const typename V::Vector& s16, const typename V::Vector& d16,
+                                                       const typename V::Vector& a, typename V::Vector& blended) {
     const auto diff = V::sub16(s16, d16);
     const auto sign = V::template shr_s16<15>(diff);
     const auto magnitude = V::sub16(V::xor_(diff, sign), sign);
@@ -251,7 +251,7 @@ __attribute__((always_inline)) inline void blend_lanes(typename V::Vector s16, t
 // The pixels' 16-bit alphas A0 A1 A2 A3 A0 A1 A2 A3 (per 128-bit half)
 // spread over the channels: A0 x4 A1 x4 in low, A2 x4 A3 x4 in high.
 template <class V>
-__attribute__((always_inline)) inline void spread_alphas(typename V::Vector a16, typename V::Vector& low,
+__attribute__((always_inline)) inline void spread_alphas(const typename V::Vector& a16, typename V::Vector& low,
                                                          typename V::Vector& high) {
     const auto pairs = V::low16(a16, a16);  // A0 A0 A1 A1 A2 A2 A3 A3
     low = V::low32(pairs, pairs);
