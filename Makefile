@@ -82,10 +82,11 @@ web:
 check-web: web
 	./scripts/check-web $(BUILD)
 
-bench: deps
+# The page's figures stand beside the program's: bench builds it too.
+bench: deps web
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
-	@./scripts/run-bench $(BUILD)-bench
+	@WEB_BUILD=$(BUILD) ./scripts/run-bench $(BUILD)-bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan
