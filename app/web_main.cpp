@@ -65,11 +65,13 @@ extern "C" {
 // Starts the program on the disk in /disk (data and music/, written there
 // by the page) without showing a frame or pulling sound yet, and shows the
 // start prompt. by_clock_mode 0 is lockstep. 1 when it runs; 0 after a line
-// on the console.
-EMSCRIPTEN_KEEPALIVE int page_start(int by_clock_mode) {
+// on the console (a key script that does not parse included).
+EMSCRIPTEN_KEEPALIVE int page_start(int by_clock_mode, const char* keys) {
     by_clock = by_clock_mode != 0;
     HeadlessOptions options;
     options.disk = "/disk";
+    // Keys at chosen times, as capture's --keys: for the check, in lockstep.
+    options.keys = keys ? keys : "";
     // By the clock a frame lasts the frame thread's period.
     if (by_clock) options.frame_ms = frame_period_ms;
     program = std::make_unique<HeadlessProgram>();

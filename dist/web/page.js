@@ -263,7 +263,9 @@
     module.FS.mkdir('/disk/music');
     files.forEach((name, i) => module.FS.writeFile('/disk/' + name, contents[i]));
     program = module;
-    if (!program._page_start(lockstep ? 0 : 1)) throw new Error('the disk did not start');
+    const keys = lockstep ? params.get('keys') || '' : '';
+    if (!program.ccall('page_start', 'number', ['number', 'string'], [lockstep ? 0 : 1, keys]))
+      throw new Error('the disk did not start');
     show();  // the prompt
     state = 'ready';
     if (test) test.ready = true;

@@ -3,14 +3,14 @@
 // sound against a straight decode, the controls at a 2x zoom, Space, and
 // not one error on the console.
 //
-// Usage: node check_page.mjs <url> <out folder> <frames> <pcm seconds> <run seconds>
+// Usage: node check_page.mjs <url> <out folder> <frames> <keys> <pcm seconds> <run seconds>
 // Writes page-NNNN.rgba (the canvas at each frame, lockstep), pcm.raw (what
 // Web Audio was handed), result.json (figures and verdicts) into out.
 import fs from 'node:fs';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
-const [url, out, frameList, pcmSeconds, runSeconds] = process.argv.slice(2);
+const [url, out, frameList, keys, pcmSeconds, runSeconds] = process.argv.slice(2);
 const frames = frameList.split(',').map(Number);
 const failures = [];
 const result = {};
@@ -62,7 +62,7 @@ try {
   // 1. Lockstep: each frame with its own sound, as capture renders it.
   {
     const last = Math.max(...frames);
-    const page = await open('test&lockstep=25&frames=' + frames.join(','), 640, 400);
+    const page = await open('test&lockstep=25&frames=' + frames.join(',') + '&keys=' + encodeURIComponent(keys), 640, 400);
     await page.click('canvas');
     if (await waitFor(page, 'pageTest.frame >= ' + last, 300, 'lockstep never reached frame ' + last)) {
       for (const frame of frames) {
