@@ -38,7 +38,11 @@
     ready: false, frame: -1, shots: {}, clickAt: 0, firstFrameAt: 0,
     wanted: new Set((params.get('frames') || '').split(',').filter(Boolean).map(Number)),
     pcm: [], pcmFrames: 0, pcmLimit: Number(params.get('pcm') || 0) * sampleRate,
-    callbacks: 0, late: 0, ended: false, errors: [],
+    callbacks: 0, late: 0, ended: false, errors: [], soundFrom: -1,
+    // Buffers the sound clock asked for since the first: fewer handed over means a gap.
+    buffersDue: () => audio && test.soundFrom >= 0
+      ? Math.floor((audio.currentTime - test.soundFrom) * audio.sampleRate / 4096) : 0,
+    hidden: () => document.hidden,
     track: () => program._page_track(),
     playing: () => program._page_playing(),
   } : null;
@@ -147,6 +151,7 @@
       }
       if (test) {
         test.callbacks += 1;
+        if (test.soundFrom < 0) test.soundFrom = event.playbackTime;
         // Called after the buffer was due: the listener heard a gap.
         if (test.callbacks > 2 && event.playbackTime < audio.currentTime) test.late += 1;
         if (test.pcmFrames < test.pcmLimit) {
