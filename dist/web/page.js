@@ -49,12 +49,12 @@
   if (test) window.pageTest = test;
 
   // The largest whole zoom in device pixels that fits, so every canvas
-  // pixel is a sharp square; narrower than the canvas, scaled down to fit.
+  // pixel is a sharp square of screen pixels; a window smaller than the
+  // canvas (a phone held upright) shows it scaled down to fit.
   function fit() {
     const ratio = window.devicePixelRatio || 1;
     const room = Math.min(window.innerWidth / width, window.innerHeight / height);
-    const whole = Math.floor(room * ratio);
-    const scale = whole >= 1 ? whole / ratio : room;
+    const scale = room < 1 ? room : Math.max(1, Math.floor(room * ratio) / ratio);
     canvas.style.width = width * scale + 'px';
     canvas.style.height = height * scale + 'px';
   }
