@@ -170,10 +170,13 @@
     if (state !== 'ready') return;
     state = 'playing';
     if (test) test.clickAt = performance.now();
-    if (!lockstep) startSound();
     startedAt = performance.now();
     canvas.focus();
+    // The first frame before the sound: opening an audio output can take a
+    // tenth of a second and more, as the program's window opens before its
+    // sound device. Still inside the gesture, which the sound needs.
     tick();
+    if (!lockstep) startSound();
   }
 
   function end() {
