@@ -121,7 +121,11 @@
       const frame = program._page_tick(performance.now() - startedAt);
       if (frame >= 0) {
         show();
-        if (test && !test.firstFrameAt) test.firstFrameAt = performance.now();
+        // Painted once the task that drew it has ended: the next animation frame.
+        if (test && test.firstFrameAt === 0) {
+          test.firstFrameAt = -1;
+          requestAnimationFrame(() => { test.firstFrameAt = performance.now(); });
+        }
         keep(frame);
       } else if (frame === -2) {
         end();
