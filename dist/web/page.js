@@ -147,7 +147,10 @@
 
   // A script processor runs on the page's thread and keeps running in a
   // hidden tab; no worker, no shared memory, so any static host serves it.
-  function startSound() {
+  // Opened with the prompt, since opening an audio output can take a few
+  // tenths of a second; the browser holds it suspended until the gesture
+  // resumes it, and until the start it hands out silence.
+  function openSound() {
     const Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) {
       console.warn('no Web Audio here: the disk plays without sound');
@@ -160,6 +163,11 @@
     node.onaudioprocess = (event) => measured(() => {
       const out = event.outputBuffer;
       const frames = out.length;
+      if (state !== 'playing') {
+        out.getChannelData(0).fill(0);
+        out.getChannelData(1).fill(0);
+        return;
+      }
       const at = program._page_sound(frames) >> 1;
       const pcm = program.HEAP16.subarray(at, at + frames * 2);
       const left = out.getChannelData(0);
@@ -180,7 +188,6 @@
       }
     });
     node.connect(audio.destination);
-    audio.resume();
   }
 
   // ---- start and end --------------------------------------------------
@@ -191,11 +198,9 @@
     if (test) test.clickAt = performance.now();
     startedAt = performance.now();
     canvas.focus();
-    // The first frame before the sound: opening an audio output can take a
-    // tenth of a second and more, as the program's window opens before its
-    // sound device. Still inside the gesture, which the sound needs.
     tick();
-    if (!lockstep) startSound();
+    // Inside the gesture, which the browser wants before it lets sound out.
+    if (audio) audio.resume();
   }
 
   function end() {
@@ -294,6 +299,7 @@
     if (!program.ccall('page_start', 'number', ['number', 'string'], [lockstep ? 0 : 1, keys]))
       throw new Error('the disk did not start');
     show();  // the prompt
+    if (!lockstep) openSound();
     state = 'ready';
     if (test) test.ready = true;
   }
