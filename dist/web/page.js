@@ -156,7 +156,11 @@
       console.warn('no Web Audio here: the disk plays without sound');
       return;
     }
-    audio = new Context({ sampleRate: sampleRate });
+    try {
+      audio = new Context({ sampleRate: sampleRate });
+    } catch (error) {
+      audio = new Context();  // a browser that cannot choose the rate
+    }
     if (audio.sampleRate !== sampleRate)
       console.warn('sound at ' + audio.sampleRate + ' Hz, not ' + sampleRate + ': it plays at the wrong speed');
     const node = audio.createScriptProcessor(4096, 0, 2);
