@@ -1,44 +1,20 @@
-// The headless driver's way for the web page: frames by the clock, the
-// sound pulled by the host, events from the host.
+// The headless driver's way for the web page: frames by the clock and
+// events from the host (the sound it pulls: tests/audio/page_sound_test).
 #include "app/frame_loop.h"
 #include "app/headless.h"
-#include "audio/playlist.h"
-#include "audio/vorbis.h"
 
 #include <gtest/gtest.h>
 
 #include <SDL.h>
-
-#include <vector>
 
 namespace {
 
 HeadlessOptions page_options() {
     HeadlessOptions options;
     options.disk = DISK_DIR;
+    options.music = "none";  // the frames and the quit need no sound
     options.frame_ms = frame_period_ms;
     return options;
-}
-
-TEST(HeadlessPage, pulled_sound_is_the_first_track_whatever_the_hosts_buffer_size) {
-    HeadlessProgram program;
-    std::string error;
-    ASSERT_TRUE(program.start(page_options(), error)) << error;
-    ASSERT_FALSE(playlist.empty());
-    // Sizes around and across the device's 1024-frame buffers.
-    const int sizes[] = {4096, 1000, 1024, 1, 2049, 3000};
-    std::vector<Sint16> pulled;
-    for (int frames : sizes) {
-        std::vector<Sint16> part(static_cast<std::size_t>(frames) * 2, 12345);
-        program.pull_sound(part.data(), frames);
-        pulled.insert(pulled.end(), part.begin(), part.end());
-    }
-    Vorbis straight;
-    ASSERT_TRUE(straight.open(playlist[0]));
-    std::vector<Sint16> expected(pulled.size());
-    const int bytes = static_cast<int>(expected.size() * sizeof(Sint16));
-    ASSERT_EQ(straight.read(expected.data(), bytes), bytes);
-    EXPECT_EQ(pulled, expected);
 }
 
 TEST(HeadlessPage, a_late_frame_skips_the_frames_between_and_escape_ends_after_the_quit_delay) {
