@@ -15,7 +15,7 @@
   const sampleRate = 44100;
   const canvas = document.getElementById('disk');
   const context = canvas.getContext('2d', { alpha: false });
-  const image = context.createImageData(width, height);
+  let image = null;
   const params = new URLSearchParams(location.search);
   const lockstep = params.has('lockstep');
 
@@ -63,9 +63,13 @@
   document.addEventListener('fullscreenchange', fit);
   fit();
 
+  // The program's picture, read in place: a view of its memory, made again
+  // only when the memory has grown (which replaces the buffer).
   function show() {
-    const at = program._page_pixels();
-    image.data.set(program.HEAPU8.subarray(at, at + width * height * 4));
+    if (!image || image.data.buffer !== program.HEAPU8.buffer) {
+      const at = program._page_pixels();
+      image = new ImageData(new Uint8ClampedArray(program.HEAPU8.buffer, at, width * height * 4), width, height);
+    }
     context.putImageData(image, 0, 0);
   }
 
