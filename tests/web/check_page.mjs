@@ -74,9 +74,9 @@ try {
     await page.close();
   }
 
-  // 2. By the clock at a 2x zoom, with sound.
+  // 2. By the clock at a 2x zoom (1280 x 800 centred in 1440 x 900), with sound.
   {
-    const page = await open('test&pcm=' + pcmSeconds, 1280, 800);
+    const page = await open('test&pcm=' + pcmSeconds, 1440, 900);
     const box = await canvasBox(page);
     result.zoom = box.width / 640;
     if (box.width !== 1280 || box.height !== 800) fail('canvas shown at ' + box.width + ' x ' + box.height + ', not 2x');
