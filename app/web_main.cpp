@@ -26,7 +26,6 @@ namespace {
 constexpr int pixel_count = headless_width * headless_height;
 
 std::unique_ptr<HeadlessProgram> program;
-bool by_clock = true;
 bool ended = false;
 std::vector<Uint32> page_picture(pixel_count);  // R, G, B, 255 in memory, as a canvas holds it
 std::vector<Sint16> page_sound_buffer;
@@ -64,10 +63,9 @@ extern "C" {
 
 // Starts the program on the disk in /disk (data and music/, written there
 // by the page) without showing a frame or pulling sound yet, and shows the
-// start prompt. by_clock_mode 0 is lockstep. 1 when it runs; 0 after a line
+// start prompt. by_clock 0 is lockstep. 1 when it runs; 0 after a line
 // on the console (a key script that does not parse included).
-EMSCRIPTEN_KEEPALIVE int page_start(int by_clock_mode, const char* keys) {
-    by_clock = by_clock_mode != 0;
+EMSCRIPTEN_KEEPALIVE int page_start(int by_clock, const char* keys) {
     HeadlessOptions options;
     options.disk = "/disk";
     // Keys at chosen times, as capture's --keys: for the check, in lockstep.
@@ -93,8 +91,9 @@ EMSCRIPTEN_KEEPALIVE Uint32* page_pixels() { return page_picture.data(); }
 // due, -2 once the program has ended (after Escape's fade).
 EMSCRIPTEN_KEEPALIVE int page_tick(double elapsed_ms) {
     if (!program || ended) return -2;
-    // The engine's bounded per-tick work (decoding ahead, for a build
-    // without a decoder thread) goes here, before the notifications.
+    // The decoder's bounded per-tick work goes here, before the
+    // notifications, once the engine decodes outside its callback
+    // (audio_service, for a build without a decoder thread).
     //
     // What the sound raised since the last tick (a track change, the end of
     // the playlist) runs now, outside audio_lock, as its thread would.
