@@ -4,6 +4,7 @@ BUILD := build
 JOBS  := 2
 
 .PHONY: all deps configure build run test bench fuzz fuzz-build check-threads dist check-dist clean
+.PHONY: web check-web
 FUZZ_SECONDS := 60
 FUZZ_TARGETS :=
 
@@ -69,10 +70,23 @@ check-dist: dist
 	@./scripts/install-deps --dist
 	./scripts/check-dist $(BUILD)
 
-bench: deps
+# The disk as a web page: $(BUILD)/web/, a folder of static files any web
+# server serves as it is, and $(BUILD)/dist/vellumbra-<version>-web.zip.
+# The libraries are compiled once, into $(BUILD)/web-deps/.
+web:
+	@./scripts/install-deps --web
+	./scripts/build-web $(BUILD)
+
+# The page served on 127.0.0.1 and driven in headless chromium: pictures
+# and sound against the Linux build's, the controls, the keys, the console.
+check-web: web
+	./scripts/check-web $(BUILD)
+
+# The page's figures stand beside the program's: bench builds it too.
+bench: deps web
 	@cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD)-bench -j $(JOBS)
-	@./scripts/run-bench $(BUILD)-bench
+	@WEB_BUILD=$(BUILD) ./scripts/run-bench $(BUILD)-bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-tsan

@@ -10,6 +10,9 @@
 #include <poll.h>
 #include <unistd.h>
 
+// SDL's own configuration says whether it can give an X connection at all.
+#if SDL_VIDEO_DRIVER_X11
+
 namespace {
 
 // Events that arrive by neither route (SDL's own SIGTERM handler queues a
@@ -99,3 +102,13 @@ void wake_event_wait() {
     ssize_t written = write(end, &byte, 1);
     (void)written;
 }
+
+#else
+
+// No X connection to sleep on (SDL built without X11, as in a web page,
+// whose own loop takes the events): SDL's wait, whose polling finds a
+// pushed event by itself.
+int wait_for_event(SDL_Event* event) { return SDL_WaitEvent(event); }
+void wake_event_wait() {}
+
+#endif

@@ -158,6 +158,7 @@ bool HeadlessProgram::start(const HeadlessOptions& options, std::string& error) 
         return false;
     }
     if (!parse_key_script(options.keys, keys, error)) return false;
+    frame_ms = options.frame_ms;
 
     try {
         previous_directory = fs::current_path();
@@ -202,15 +203,24 @@ void HeadlessProgram::press(SDLKey key) {
     event.key.type = SDL_KEYDOWN;
     event.key.state = SDL_PRESSED;
     event.key.keysym.sym = key;
-    dispatch_event(event);
+    send(event);
     event.type = SDL_KEYUP;
     event.key.type = SDL_KEYUP;
     event.key.state = SDL_RELEASED;
+    send(event);
+}
+
+Uint32 HeadlessProgram::frames_in(Uint32 ms) const {
+    return static_cast<Uint32>(std::ceil(ms / frame_ms));
+}
+
+void HeadlessProgram::send(const SDL_Event& event) {
     dispatch_event(event);
-    if (key == SDLK_ESCAPE && quit_frame == 0) {
-        // The program's loop ends quit_delay_ms after the request.
-        quit_frame = current + static_cast<Uint32>((quit_delay_ms * headless_frames_per_second + 999) / 1000);
-    }
+    const bool quit_asked = event.type == SDL_QUIT ||
+                            (event.type == SDL_KEYUP && event.key.keysym.sym == SDLK_ESCAPE);
+    // The program's loop ends quit_delay_ms after the first request; here
+    // no timer runs, so the end is a frame number.
+    if (quit_asked && quit_frame == 0) quit_frame = current + frames_in(quit_delay_ms);
 }
 
 void HeadlessProgram::advance() {
@@ -227,6 +237,27 @@ void HeadlessProgram::advance() {
     render_frame();
 }
 
+void HeadlessProgram::advance_to(Uint32 frame) {
+    if (rendered && frame <= current) return;
+    const Uint32 next = rendered ? current + 1 : 0;
+    if (frame > next) skip_frames(frame - next);
+    current = frame;
+    rendered = true;
+    frame_counter.store(current);
+    render_frame();
+}
+
+void HeadlessProgram::pull_sound(Sint16* out, int frames) {
+    constexpr int device_frames = 1024;  // the buffer the program's device asks for
+    for (int done = 0; done < frames; done += device_frames) {
+        const int n = std::min(device_frames, frames - done);
+        if (is_playing())
+            audio_callback(nullptr, reinterpret_cast<Uint8*>(out + 2 * done), n * 4);
+        else
+            std::fill(out + 2 * done, out + 2 * (done + n), Sint16(0));
+    }
+}
+
 const SDL_Surface* HeadlessProgram::shown() {
     // As presentation does it: the program's own pass, which gives exactly
     // SDL's blend over a black window, or SDL's way where it cannot.
@@ -238,6 +269,6 @@ const SDL_Surface* HeadlessProgram::shown() {
 }
 
 bool HeadlessProgram::finished() const {
-    if (quit_frame != 0) return current + 1 >= quit_frame;
+    if (quit_frame != 0) return quit_over();
     return current > last_intro_frame && !is_playing() && next_key == keys.size();
 }

@@ -30,6 +30,9 @@ struct HeadlessOptions {
     std::filesystem::path disk;  // holds "data", and "music" unless music says otherwise
     std::string music;           // empty: the disk's own; "none": nothing to play; else a folder
     std::string keys;            // "39.5:Right,52:space": see parse_key_script
+    // The length of a frame in milliseconds: a 30th of a second where each
+    // frame carries its own sound; the frame thread's period in the page.
+    double frame_ms = 1000.0 / headless_frames_per_second;
 };
 
 // A key pressed and released before the sound and picture of frame.
@@ -61,8 +64,22 @@ public:
 
     // Renders the next frame; the first call renders frame 0.
     void advance();
+    // The page's way: frames follow elapsed time and the host's audio
+    // callback pulls the sound. Renders frame (past the last one) as the
+    // frame thread does after a slow frame: the frames in between are
+    // counted and their effects advanced, not drawn. No sound is pulled.
+    void advance_to(Uint32 frame);
+    // frames sample frames of sound as the device plays them, interleaved
+    // stereo: through the engine's callback in the device's 1024-frame
+    // buffers while it plays, silence while it is paused.
+    void pull_sound(Sint16* out, int frames);
+    // A key or pointer event from the host, through the event loop's own
+    // dispatch; pointer positions in canvas pixels. Keys act on release.
+    void send(const SDL_Event& event);
     // The frame advance rendered last.
     Uint32 frame() const { return current; }
+    // False until the first frame is rendered.
+    bool frame_shown() const { return rendered; }
     // Its sound: headless_samples_per_frame interleaved stereo frames,
     // signed 16-bit at 44100 Hz; silence while the device is paused.
     const std::vector<Sint16>& sound() const { return sound_buffer; }
@@ -75,12 +92,16 @@ public:
     // over, the sound has stopped and no scripted key is still to come, or
     // the quit a scripted Escape began has ended the program.
     bool finished() const;
+    // True once a quit (Escape, a close) has run its course: the program's
+    // loop would have ended before the next frame.
+    bool quit_over() const { return quit_frame != 0 && current + 1 >= quit_frame; }
     // Seconds of sound in the playlist (the intro plays over the first
     // track): what a recording of the whole disk lasts without keys.
     double playlist_seconds() const { return playlist_length; }
 
 private:
     void press(SDLKey key);
+    Uint32 frames_in(Uint32 ms) const;
 
     std::filesystem::path stage;
     std::filesystem::path previous_directory;
@@ -91,6 +112,7 @@ private:
     Uint32 current = 0;
     bool rendered = false;
     Uint32 quit_frame = 0;  // 0: no quit begun
+    double frame_ms = 1000.0 / headless_frames_per_second;
     double playlist_length = 0;
     std::vector<Sint16> sound_buffer = std::vector<Sint16>(headless_samples_per_frame * 2);
     SDL_Surface* picture = nullptr;

@@ -74,8 +74,10 @@ void deliver(std::atomic<void (*)()>& slot) {
     notifications.emplace_back(&slot);
     Notification& record = notifications.back();
     record.thread = SDL_CreateThread(run_notification, &record);
-    if (record.thread == nullptr)
-        notifications.pop_back();  // no thread, so nothing will ever read it
+    // Without a thread (a build without threads, as in a web page) the
+    // record waits, and the next wait_for_notifications runs the handler on
+    // its caller's thread, outside audio_lock: the notification comes late
+    // rather than never.
 }
 
 void notify_track_changed() {
@@ -306,8 +308,12 @@ void wait_for_notifications() {
         }
         if (all.empty())
             break;
-        for (Notification& record : all)
-            SDL_WaitThread(record.thread, nullptr);
+        for (Notification& record : all) {
+            if (record.thread)
+                SDL_WaitThread(record.thread, nullptr);
+            else
+                run_notification(&record);
+        }
     }
 }
 

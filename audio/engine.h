@@ -68,7 +68,8 @@ float position_fraction();
 // Tags, length and playlist index of the open track; index -1 when none.
 TrackInfo& current_track_info(TrackInfo& out);
 // The handlers run on a notification thread of their own, which reads the
-// slot when it runs.
+// slot when it runs; where no thread can be made, on the thread of the next
+// wait_for_notifications.
 void set_track_changed_handler(void (*handler)());
 void set_playback_stopped_handler(void (*handler)());
 // Stops the device and joins every notification thread. Call holding no
