@@ -1,0 +1,71 @@
+# The Windows program (`make windows`): the same core cross-built with
+# mingw-w64 (cmake/mingw-w64.cmake), linked statically against the
+# libraries scripts/build-windows-deps builds into DISKPLAYER_WINDOWS_DEPS,
+# with the data file, resource table and music of the Linux build in
+# DISKPLAYER_HOST_BUILD: the same bytes on both systems.
+set(DISKPLAYER_WINDOWS_DEPS "" CACHE PATH "prefix of the cross-built libraries")
+set(DISKPLAYER_HOST_BUILD "" CACHE PATH "the Linux build tree (data, resource table, music)")
+set(deps ${DISKPLAYER_WINDOWS_DEPS})
+set(host ${DISKPLAYER_HOST_BUILD})
+if(NOT EXISTS ${deps}/lib/libSDL.a OR NOT EXISTS ${host}/generated/resource_table.cpp)
+  message(FATAL_ERROR "make windows sets DISKPLAYER_WINDOWS_DEPS and DISKPLAYER_HOST_BUILD")
+endif()
+
+# No build path in the program (assertions name their files), no time stamp
+# in its header: two builds give the same exe.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${host}/=)
+add_link_options(-static -Wl,--no-insert-timestamp)
+
+file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/app/*.cpp
+  ${CMAKE_SOURCE_DIR}/gfx/*.cpp
+  ${CMAKE_SOURCE_DIR}/audio/*.cpp
+  ${CMAKE_SOURCE_DIR}/widgets/*.cpp
+  ${CMAKE_SOURCE_DIR}/effects/*.cpp)
+# The Win32 seams stand in for their POSIX siblings.
+list(FILTER CORE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$|/app/event_wait\\.cpp$|/audio/decoder_guard\\.cpp$")
+
+add_library(diskplayer_core STATIC ${CORE_SOURCES} ${host}/generated/resource_table.cpp)
+target_include_directories(diskplayer_core PUBLIC ${CMAKE_SOURCE_DIR} ${deps}/include ${deps}/include/SDL)
+target_compile_definitions(diskplayer_core PUBLIC DLIB_NO_GUI_SUPPORT)
+target_link_directories(diskplayer_core PUBLIC ${deps}/lib)
+# SDLmain's WinMain calls main; the system libraries are SDL's (windib and
+# DirectX video, waveOut and DirectSound audio).
+target_link_libraries(diskplayer_core PUBLIC
+  mingw32 SDLmain SDL vorbisfile vorbis ogg lodepng dlib
+  user32 gdi32 winmm dxguid ws2_32 m)
+
+# The icon (from the window's own) and the version information.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(DISK_NAME Vellumbra)
+set(windows_dir ${CMAKE_SOURCE_DIR}/dist/windows)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/vellumbra.ico
+  COMMAND ${Python3_EXECUTABLE} ${windows_dir}/make-icon ${CMAKE_SOURCE_DIR}/res/icon.png
+    ${CMAKE_BINARY_DIR}/vellumbra.ico
+  DEPENDS ${windows_dir}/make-icon ${CMAKE_SOURCE_DIR}/res/icon.png
+  VERBATIM)
+string(REPLACE "." "," version_commas "${PROJECT_VERSION}.0")
+configure_file(${windows_dir}/vellumbra.rc.in ${CMAKE_BINARY_DIR}/vellumbra.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/vellumbra.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/vellumbra.ico)
+
+add_executable(vellumbra WIN32 app/main.cpp ${CMAKE_BINARY_DIR}/vellumbra.rc)
+target_link_libraries(vellumbra PRIVATE diskplayer_core)
+set_target_properties(vellumbra PROPERTIES OUTPUT_NAME ${DISK_NAME})
+
+# The reference decode for the check: the same libvorbis build, straight.
+add_executable(decode_reference ${CMAKE_SOURCE_DIR}/tests/windows/decode_reference.c)
+target_include_directories(decode_reference PRIVATE ${deps}/include)
+target_link_directories(decode_reference PRIVATE ${deps}/lib)
+target_link_libraries(decode_reference PRIVATE vorbisfile vorbis ogg)
+
+# build/dist/vellumbra-<version>-windows-x86_64.zip
+add_custom_target(windows_zip ALL
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make-windows-zip
+    --program $<TARGET_FILE:vellumbra> --disk ${host}/disk --name ${DISK_NAME}
+    --version ${PROJECT_VERSION} --source ${CMAKE_SOURCE_DIR} --deps ${deps}
+    --out ${host}/dist
+  DEPENDS vellumbra
+  COMMENT "Packing the disk for Windows"
+  VERBATIM)
