@@ -90,8 +90,10 @@ windows: configure
 	@cmake --build $(BUILD)/windows -j $(JOBS)
 
 # Unpacks that zip and plays it under Wine on an Xvfb screen: window, keys,
-# exact sound, damaged tracks, the printed lines against the Linux program's.
+# exact sound, damaged tracks, frames and printed lines against the Linux
+# program's.
 check-windows: windows
+	@cmake --build $(BUILD) -j $(JOBS) --target capture
 	./scripts/check-windows $(BUILD)
 # --- end of the Windows port -----------------------------------------------
 

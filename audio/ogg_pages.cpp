@@ -4,6 +4,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <stdio.h>
 #else
 #include <unistd.h>
 #endif

@@ -12,9 +12,10 @@ if(NOT EXISTS ${deps}/lib/libSDL.a OR NOT EXISTS ${host}/generated/resource_tabl
 endif()
 
 # No build path in the program (assertions name their files), no time stamp
-# in its header: two builds give the same exe.
+# in its header, no symbol table (half the exe): two builds give the
+# same exe.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/= -ffile-prefix-map=${host}/=)
-add_link_options(-static -Wl,--no-insert-timestamp)
+add_link_options(-static -s -Wl,--no-insert-timestamp)
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/app/*.cpp
@@ -26,8 +27,10 @@ file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
 list(FILTER CORE_SOURCES EXCLUDE REGEX "/app/main\\.cpp$|/app/event_wait\\.cpp$|/audio/decoder_guard\\.cpp$")
 
 add_library(diskplayer_core STATIC ${CORE_SOURCES} ${host}/generated/resource_table.cpp)
-target_include_directories(diskplayer_core PUBLIC ${CMAKE_SOURCE_DIR} ${deps}/include ${deps}/include/SDL)
-target_compile_definitions(diskplayer_core PUBLIC DLIB_NO_GUI_SUPPORT)
+target_include_directories(diskplayer_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(diskplayer_core SYSTEM PUBLIC ${deps}/include ${deps}/include/SDL)
+# M_PI and its kin, which glibc offers without asking.
+target_compile_definitions(diskplayer_core PUBLIC DLIB_NO_GUI_SUPPORT _USE_MATH_DEFINES)
 target_link_directories(diskplayer_core PUBLIC ${deps}/lib)
 # SDLmain's WinMain calls main; the system libraries are SDL's (windib and
 # DirectX video, waveOut and DirectSound audio).
@@ -39,9 +42,11 @@ target_link_libraries(diskplayer_core PUBLIC
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(DISK_NAME Vellumbra)
 set(windows_dir ${CMAKE_SOURCE_DIR}/dist/windows)
+# Debian's own Python, which has PIL (python3-pil) whatever else is on PATH.
+set(debian_python /usr/bin/python3)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/vellumbra.ico
-  COMMAND ${Python3_EXECUTABLE} ${windows_dir}/make-icon ${CMAKE_SOURCE_DIR}/res/icon.png
+  COMMAND ${debian_python} ${windows_dir}/make-icon ${CMAKE_SOURCE_DIR}/res/icon.png
     ${CMAKE_BINARY_DIR}/vellumbra.ico
   DEPENDS ${windows_dir}/make-icon ${CMAKE_SOURCE_DIR}/res/icon.png
   VERBATIM)
@@ -59,6 +64,11 @@ add_executable(decode_reference ${CMAKE_SOURCE_DIR}/tests/windows/decode_referen
 target_include_directories(decode_reference PRIVATE ${deps}/include)
 target_link_directories(decode_reference PRIVATE ${deps}/lib)
 target_link_libraries(decode_reference PRIVATE vorbisfile vorbis ogg)
+
+# The check's deterministic frames: the capture tool on the same core, so a
+# frame under Wine can be compared with the Linux program's, pixel for pixel.
+add_executable(capture ${CMAKE_SOURCE_DIR}/tools/capture/capture.cpp)
+target_link_libraries(capture PRIVATE diskplayer_core)
 
 # build/dist/vellumbra-<version>-windows-x86_64.zip
 add_custom_target(windows_zip ALL

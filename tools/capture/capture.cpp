@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     std::error_code failed;
     fs::create_directories(out, failed);
     if (failed) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", out.c_str(), failed.message().c_str());
+        std::fprintf(stderr, "capture: cannot make %s: %s\n", out.string().c_str(), failed.message().c_str());
         return 1;
     }
     HeadlessProgram program;
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%04u.png", program.frame());
         if (!save_picture(program.shown(), out / name)) {
-            std::fprintf(stderr, "capture: cannot write %s\n", (out / name).c_str());
+            std::fprintf(stderr, "capture: cannot write %s\n", (out / name).string().c_str());
             status = 1;
         }
     } while (program.frame() < last);
