@@ -70,6 +70,10 @@ target_link_libraries(decode_reference PRIVATE vorbisfile vorbis ogg)
 add_executable(capture ${CMAKE_SOURCE_DIR}/tools/capture/capture.cpp)
 target_link_libraries(capture PRIVATE diskplayer_core)
 
+# The decoder guard's own test, for a console under Wine.
+add_executable(guard_test ${CMAKE_SOURCE_DIR}/tests/windows/guard_test.cpp)
+target_link_libraries(guard_test PRIVATE diskplayer_core)
+
 # build/dist/vellumbra-<version>-windows-x86_64.zip
 add_custom_target(windows_zip ALL
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make-windows-zip
