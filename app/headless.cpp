@@ -66,6 +66,17 @@ void remove_abandoned_stages(const fs::path& temporary) {
 #endif
 }
 
+// Windows grants links only to administrators and to developer mode: where
+// a link cannot be made, a copy does the same here.
+void link_or_copy(const fs::path& from, const fs::path& to) {
+    std::error_code failed;
+    if (fs::is_directory(from))
+        fs::create_directory_symlink(from, to, failed);
+    else
+        fs::create_symlink(from, to, failed);
+    if (failed) fs::copy(from, to, fs::copy_options::recursive);
+}
+
 // A folder of its own: the disk's data and the chosen music, so the
 // engine's fixed names "data" and "music" find them whatever the disk
 // folder holds besides, and nothing is written into the disk folder.
@@ -74,12 +85,11 @@ fs::path stage_disk(const fs::path& disk, const std::string& music) {
     fs::path stage = fs::temp_directory_path() / (stage_prefix + std::to_string(getpid()));
     fs::remove_all(stage);
     fs::create_directories(stage);
-    fs::create_symlink(disk / "data", stage / "data");
+    link_or_copy(disk / "data", stage / "data");
     if (music == "none")
         fs::create_directories(stage / "music");
     else
-        fs::create_directory_symlink(fs::absolute(music.empty() ? disk / "music" : fs::path(music)),
-                                     stage / "music");
+        link_or_copy(fs::absolute(music.empty() ? disk / "music" : fs::path(music)), stage / "music");
     return stage;
 }
 
@@ -149,8 +159,13 @@ bool HeadlessProgram::start(const HeadlessOptions& options, std::string& error) 
     }
     // Whatever the environment asks of SDL: no window opens and no sound
     // device is held.
+#ifdef _WIN32
+    _putenv_s("SDL_VIDEODRIVER", "dummy");  // Windows' C library has no setenv
+    _putenv_s("SDL_AUDIODRIVER", "dummy");
+#else
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+#endif
     // Only what the program needs: SDL 1.2's timer thread would wake every
     // millisecond for nothing (a scripted Escape starts it as the program does).
     if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {

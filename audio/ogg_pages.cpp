@@ -1,7 +1,13 @@
 #include "audio/ogg_pages.h"
 
 #include <ogg/ogg.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <stdio.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <vector>
 
@@ -67,14 +73,35 @@ private:
     std::vector<Stream> streams;
 };
 
+#ifdef _WIN32
+// Windows has no pread, and a read there moves the descriptor's position,
+// which the caller's stdio stream counts on: the check puts it back.
+struct KeptPosition {
+    int fd;
+    long long at;
+    explicit KeptPosition(int fd) : fd(fd), at(_lseeki64(fd, 0, SEEK_CUR)) {}
+    ~KeptPosition() { _lseeki64(fd, at, SEEK_SET); }
+};
+
+long long read_at(int fd, char* buffer, long size, long long offset) {
+    if (_lseeki64(fd, offset, SEEK_SET) != offset) return -1;
+    return _read(fd, buffer, static_cast<unsigned>(size));
+}
+#else
+long long read_at(int fd, char* buffer, long size, long long offset) { return pread(fd, buffer, size, offset); }
+#endif
+
 }  // namespace
 
 bool ogg_pages_intact(int fd) {
+#ifdef _WIN32
+    const KeptPosition kept(fd);
+#endif
     constexpr long block = 65536;
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     PageCheck check;
-    off_t offset = 0;
+    long long offset = 0;
     bool intact = true;
     for (;;) {
         char* buffer = ogg_sync_buffer(&sync, block);
@@ -82,7 +109,7 @@ bool ogg_pages_intact(int fd) {
             intact = false;
             break;
         }
-        const ssize_t got = pread(fd, buffer, block, offset);
+        const long long got = read_at(fd, buffer, block, offset);
         if (got < 0) {
             intact = false;
             break;

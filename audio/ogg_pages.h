@@ -7,6 +7,6 @@
 // these; the decoder then keeps away from the library's bisecting seek.
 #pragma once
 
-// Reads the whole file behind fd with pread, so a stdio stream on the same
-// descriptor keeps its position. False also when the file cannot be read.
+// Reads the whole file behind fd at explicit offsets, so a stdio stream on
+// the same descriptor keeps its position. False also when the file cannot be read.
 bool ogg_pages_intact(int fd);

@@ -7,7 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#ifdef _WIN32
+#include <malloc.h>
+#else
 #include <sys/mman.h>
+#endif
 
 Graphics::Graphics() : surface(0), rect{0, 0, 0, 0}, alpha(255), owned(false), damage(nullptr) {}
 
@@ -28,20 +32,39 @@ constexpr std::size_t large_picture_bytes = std::size_t{512} << 10;
 // (star pixels, short spectrum rows), and with 4 KB pages nearly each visit
 // was also a miss in the address translation cache. The pixels are ours,
 // not SDL's (it sees them as preallocated), and free_surface frees them.
+// Windows has no such advice for ordinary memory (its large pages need a
+// privilege a listener does not have) and its own aligned allocator.
+void* allocate_page_aligned(std::size_t bytes) {
+#ifdef _WIN32
+    return _aligned_malloc(bytes, huge_page);
+#else
+    void* pixels = std::aligned_alloc(huge_page, bytes);
+    if (pixels) madvise(pixels, bytes, MADV_HUGEPAGE);  // only advice: failing changes nothing
+    return pixels;
+#endif
+}
+
+void free_page_aligned(void* pixels) {
+#ifdef _WIN32
+    _aligned_free(pixels);
+#else
+    std::free(pixels);
+#endif
+}
+
 SDL_Surface* create_large_surface(int w, int h) {
     // SDL's own limits (the pitch is 16 bits), which it checks only for the
     // surfaces it allocates itself.
     if (w >= 16384 || h >= 65536) return nullptr;
     const std::size_t bytes = std::size_t(w) * std::size_t(h) * 4;
     const std::size_t rounded = (bytes + huge_page - 1) / huge_page * huge_page;
-    void* pixels = std::aligned_alloc(huge_page, rounded);
+    void* pixels = allocate_page_aligned(rounded);
     if (!pixels) return nullptr;
-    madvise(pixels, rounded, MADV_HUGEPAGE);  // only advice: failing changes nothing
     std::memset(pixels, 0, bytes);
     SDL_Surface* s = SDL_CreateRGBSurfaceFrom(pixels, w, h, 32, w * 4, standard_red_mask, standard_green_mask,
                                               standard_blue_mask, standard_alpha_mask);
     if (!s) {
-        std::free(pixels);
+        free_page_aligned(pixels);
         return nullptr;
     }
     return s;
@@ -54,7 +77,7 @@ void Graphics::free_surface() {
     // Only create_surface's large pictures are preallocated among owned ones.
     void* own_pixels = surface && (surface->flags & SDL_PREALLOC) ? surface->pixels : nullptr;
     SDL_FreeSurface(surface);
-    std::free(own_pixels);
+    free_page_aligned(own_pixels);
     surface = 0;
 }
 

@@ -2,7 +2,7 @@
 //
 // Renders chosen frames of the real program headless into PNG files named
 // frame-NNNN.png, through the program's own start-up, frame and audio code
-// (tools/headless). Frames are counted as the frame thread counts them: 0
+// (app/headless). Frames are counted as the frame thread counts them: 0
 // to 1110 are the intro, 1111 on the player screen. Sound is pulled through
 // the engine's callback as it would be played, 1470 sample frames (1/30 s)
 // per frame, so the spectrum and the position follow the music; nothing is
@@ -101,10 +101,14 @@ int main(int argc, char** argv) {
     }
 
     // Stopped between frames, so the staging folder goes with the program.
+#ifdef _WIN32
+    for (int number : {SIGINT, SIGTERM}) std::signal(number, on_signal);
+#else
     struct sigaction action {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     for (int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(number, &action, nullptr);
+#endif
 
     HeadlessProgram program;
     std::string error;
@@ -121,7 +125,7 @@ int main(int argc, char** argv) {
     std::error_code failed;
     fs::create_directories(out, failed);
     if (failed) {
-        std::fprintf(stderr, "capture: cannot make %s: %s\n", out.c_str(), failed.message().c_str());
+        std::fprintf(stderr, "capture: cannot make %s: %s\n", out.string().c_str(), failed.message().c_str());
         return 1;
     }
     int status = 0;
@@ -135,7 +139,7 @@ int main(int argc, char** argv) {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%04u.png", program.frame());
         if (!save_picture(program.shown(), out / name)) {
-            std::fprintf(stderr, "capture: cannot write %s\n", (out / name).c_str());
+            std::fprintf(stderr, "capture: cannot write %s\n", (out / name).string().c_str());
             status = 1;
         }
     } while (program.frame() < last);
