@@ -13,7 +13,7 @@ import sys
 import time
 
 BUFFER = 4096            # one 1024-frame stereo buffer of 16-bit samples
-QUIET = 2 * 176400       # two seconds of silence
+QUIET = 6 * 176400       # six seconds: the damaged tracks hold 2.4 s of silence
 
 
 def read(path):
