@@ -2,7 +2,7 @@
 """The Windows check's measures of what the program played and printed.
 
   pcm.py wait <played.pcm> <seconds>        until the sound has stopped: more
-                                            than two seconds of silence after sound
+                                            than six seconds of silence after sound
   pcm.py compare <played.pcm> <track.pcm>...  the tracks, each completed to a
                                             whole buffer, at a buffer boundary
   pcm.py contains <played.pcm> <track.pcm>...  each track's first 2.5 s somewhere
