@@ -59,9 +59,9 @@ extern dlib::mutex audio_lock;
 void audio_init(unsigned int bands);
 // True while the device runs (not closed, not paused); reads only SDL's status.
 bool is_playing();
-// Opens the device at the first start and plays; resumes with a fade-in after
-// a pause, else at full level (never fading out). With an empty playlist
-// prints "nothing to play" and notifies.
+// Opens the device at the first start, waits until the first track is open
+// and plays; resumes with a fade-in after a pause, else at full level (never
+// fading out). With an empty playlist prints "nothing to play" and notifies.
 void start_playback();
 // "Sounding" below: the device runs and paused is not set. Once paused is
 // set the device runs one more silent buffer, but these act as if paused.
