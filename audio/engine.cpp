@@ -484,6 +484,29 @@ void stop_decoder_thread() {
 #endif
 }
 
+bool decoder_thread_running();
+
+// A sound server starts its clock with the first buffer: silence handed
+// out while the decoder makes the first piece would start it early, and on
+// a loaded machine the server then skips sound that came late. Bounded:
+// a track that never decodes starts after a second anyway.
+void wait_for_first_piece() {
+    for (int waited = 0; waited < 1000; ++waited) {
+        {
+            dlib::auto_mutex lock(audio_lock);
+            if (feed.tracks() == 0 || !feed.track(0).opened || feed.pieces_of(feed.track(0).serial) > 0 ||
+                request_pending())
+                return;
+        }
+        if (!decoder_thread_running()) {
+            if (!audio_service())
+                return;
+        } else {
+            SDL_Delay(1);
+        }
+    }
+}
+
 bool decoder_thread_running() {
 #if DISKPLAYER_THREADS
     return decoder_thread.joinable();
@@ -614,6 +637,7 @@ void start_playback() {
         }
         // The first track is open, and announced, before the sound starts.
         wait_for_decoder();
+        wait_for_first_piece();
     }
     {
         // A callback that is just pausing the device may still hold the state.
