@@ -6,6 +6,7 @@
 #include "audio/vorbis.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -13,6 +14,9 @@
 #include <vector>
 #if DISKPLAYER_THREADS
 #include <thread>
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 #endif
 
 // Everything here lives at namespace scope, not in function-local statics:
@@ -442,6 +446,13 @@ void serve_fill(FeedPiece& slot, std::uint32_t generation) {
 
 #if DISKPLAYER_THREADS
 void decoder_loop() {
+#ifdef __linux__
+    // Behind the audio thread and the sound server for the processor: the
+    // decoder keeps 1.5 s ahead, and a piece decoded a few milliseconds
+    // later costs nothing, while an audio thread kept waiting by it loses
+    // sound. On Linux the nice value belongs to the calling thread alone.
+    setpriority(PRIO_PROCESS, 0, 10);
+#endif
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(wake_lock);
@@ -453,6 +464,14 @@ void decoder_loop() {
             continue;
         std::unique_lock<std::mutex> lock(wake_lock);
         wake_signal.wait(lock, [] { return woken || decoder_stopping; });
+        // Woken by the callback for room, with a piece still ahead: the
+        // audio thread that woke it hands its buffer to the device first.
+        // Run at once, the freshly woken decoder takes the audio thread's
+        // core for a whole piece, and a sound server with 11 ms buffers
+        // then runs dry on a loaded machine.
+        wake_signal.wait_for(lock, std::chrono::milliseconds(20), [] {
+            return decoder_stopping || asked_generation.load() != served_generation.load();
+        });
     }
 }
 #endif
