@@ -188,6 +188,9 @@ bool HeadlessProgram::start(const HeadlessOptions& options, std::string& error) 
         return false;
     }
     started = true;
+    // The decoder too runs here, between the buffers, never on a thread
+    // of its own: what it has ready for a buffer never depends on timing.
+    set_decoder_thread(false);
     start_player();
     playlist_length = seconds_of(playlist);
 
@@ -242,11 +245,19 @@ void HeadlessProgram::advance() {
     if (rendered) ++current;
     rendered = true;
     while (next_key < keys.size() && keys[next_key].frame <= current) press(keys[next_key++].key);
+    // Whatever the keys asked of the decoder is done before the buffer, and
+    // whatever the buffer asked (a track opened, a seek) before the frame
+    // is drawn: the program's decoder thread is never slower than this
+    // while the listener hears it.
+    while (audio_service()) {
+    }
     if (is_playing())
         audio_callback(nullptr, reinterpret_cast<Uint8*>(sound_buffer.data()),
                        static_cast<int>(sound_buffer.size() * sizeof(Sint16)));
     else
         std::fill(sound_buffer.begin(), sound_buffer.end(), Sint16(0));
+    while (audio_service()) {
+    }
     wait_for_notifications();
     frame_counter.store(current);
     render_frame();

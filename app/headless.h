@@ -8,8 +8,9 @@
 // 1111 on the player screen.
 //
 // Every run with the same disk, music and keys gives the same pictures and
-// sound: the device's own thread is kept out, and every notification a
-// buffer or a key raises has run before the frame is drawn.
+// sound: the device's own thread is kept out, the engine's decoder runs
+// here before and after each buffer rather than on its thread, and every
+// notification a buffer or a key raises has run before the frame is drawn.
 //
 // The program's state is process-wide: one HeadlessProgram per process.
 #pragma once

@@ -3,16 +3,27 @@
 #include "gfx/misc.h"
 #include "audio/playlist.h"
 #include "audio/spectrum.h"
+#include "audio/vorbis.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
 #include <list>
 #include <vector>
+#if DISKPLAYER_THREADS
+#include <thread>
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+#endif
 
 // Everything here lives at namespace scope, not in function-local statics:
 // those would be destroyed after SDL_Quit's exit handler is registered, that
 // is before it runs, while the callback might still be using them.
-Vorbis current_track;
 dlib::mutex audio_lock;
+std::mutex decoder_lock;
 float gain = 1.0f;
 float fade_step = 0;
 FadeAction pending_action = FadeAction::Pause;
@@ -20,6 +31,67 @@ float seek_target = 0;
 bool paused = false;
 
 namespace {
+
+// ---- what the callback and the decoder share, under audio_lock ----
+
+Feed feed;
+// Bumped whenever the waiting sound is thrown away: a decoder step begun
+// before publishes nothing.
+std::uint32_t feed_generation = 0;
+
+enum class Request { none, open, seek };
+// The latest open or seek asked of the decoder; a newer one replaces it.
+struct DecoderRequest {
+    Request kind = Request::none;
+    std::uint32_t generation = 0;
+    std::int32_t index = 0;     // open: the entry; seek: the playing track's
+    std::uint32_t serial = 0;   // seek: the playing track
+    double seconds = 0;         // seek: the target
+    double length = 0;          // seek: the playing track's length
+    bool announce = false;      // open: one more track-changed notification after it
+    bool stop_after = false;    // open: the list wrapped; announce the stop after the track
+};
+DecoderRequest request;
+std::uint32_t request_generation = 0;
+// The generation of the latest request and of the latest one carried out:
+// read without audio_lock by whoever waits for the decoder.
+std::atomic<std::uint32_t> asked_generation{0};
+std::atomic<std::uint32_t> served_generation{0};
+
+// The play position: the decoder's time after the piece read last, less
+// what of that piece is still to be handed out.
+double played_end_time = 0;
+int played_remaining = 0;
+
+// ---- the decoder's own, touched only under decoder_lock ----
+
+Vorbis decoder_track;
+std::uint32_t decoder_serial = 0;   // 0: none open
+std::int32_t decoder_index = -1;
+bool decoder_stopped = true;        // nothing more to decode from it
+std::uint32_t serials_given = 0;
+bool seek_unfinished = false;       // a seek cut into slices is under way
+std::uint32_t seek_generation = 0;
+
+// ---- the decoder thread and its wake-up: a leaf lock ----
+
+bool use_decoder_thread = DISKPLAYER_THREADS != 0;
+std::mutex wake_lock;
+std::condition_variable wake_signal;
+std::condition_variable served_signal;
+bool woken = false;
+bool decoder_stopping = false;
+#if DISKPLAYER_THREADS
+std::thread decoder_thread;
+#endif
+
+void wake_decoder() {
+    {
+        std::lock_guard<std::mutex> lock(wake_lock);
+        woken = true;
+    }
+    wake_signal.notify_one();
+}
 
 std::atomic<void (*)()> track_changed_handler{nullptr};
 std::atomic<void (*)()> playback_stopped_handler{nullptr};
@@ -90,6 +162,95 @@ void notify_playback_stopped() {
         deliver(playback_stopped_handler);
 }
 
+// Throws away the sound waiting and asks the decoder to open entry index.
+void ask_open(std::int32_t index, bool announce) {
+    feed.clear();
+    ++feed_generation;
+    request = DecoderRequest();
+    request.kind = Request::open;
+    request.generation = ++request_generation;
+    request.index = index;
+    request.announce = announce;
+    asked_generation.store(request.generation);
+    wake_decoder();
+}
+
+// The playing track stays; its sound waiting is thrown away only once the
+// decoder has moved (a refused seek leaves it to play on).
+void ask_seek(double seconds) {
+    FeedTrack& playing = feed.track(0);
+    playing.seeking = true;
+    request = DecoderRequest();
+    request.kind = Request::seek;
+    request.generation = ++request_generation;
+    request.index = playing.index;
+    request.serial = playing.serial;
+    request.seconds = seconds;
+    request.length = playing.length;
+    asked_generation.store(request.generation);
+    wake_decoder();
+}
+
+bool request_pending() {
+    return asked_generation.load() != served_generation.load();
+}
+
+double playing_length() {
+    return track_loaded() ? feed.track(0).length : 0;
+}
+
+// Copies up to length bytes of the playing track's sound; ended is set when
+// its decoding stopped and everything before the stop has been handed out.
+// Short without ended only where the decoder has fallen behind.
+int hand_out(Uint8* stream, int length, bool& ended) {
+    const std::uint32_t serial = feed.track(0).serial;
+    int delivered = 0;
+    bool room = false;
+    while (delivered < length && feed.pieces() > 0 && feed.piece(0).serial == serial) {
+        FeedPiece& piece = feed.piece(0);
+        if (piece.used == piece.size) {
+            // Said where the listener hears it: damage found while decoding
+            // ahead ends the track only once the sound before it has played.
+            if (!piece.lines.empty())
+                print_line(piece.lines);
+            const bool last = piece.last;
+            feed.drop_piece();
+            room = true;
+            if (last) {
+                ended = true;
+                break;
+            }
+            continue;
+        }
+        const int n = std::min(length - delivered, piece.size - piece.used);
+        std::memcpy(stream + delivered, piece.bytes.get() + piece.used, static_cast<std::size_t>(n));
+        piece.used += n;
+        delivered += n;
+        played_end_time = piece.end_time;
+        played_remaining = piece.size - piece.used;
+    }
+    if (room)
+        wake_decoder();
+    if (ended)
+        return delivered;
+    // Behind: silence rather than a wait. Not an end of the track.
+    std::memset(stream + delivered, 0, static_cast<std::size_t>(length - delivered));
+    return length;
+}
+
+// The first track of the feed is the one playing from now on.
+void start_playing_first_track() {
+    FeedTrack& playing = feed.track(0);
+    if (!playing.lines.empty())
+        print_line(playing.lines);
+    played_end_time = playing.start_time;
+    played_remaining = 0;
+    if (playing.opened)
+        notify_track_changed();
+    else
+        print_line("failed to open: " + playlist[playing.index] + "\n");
+}
+
 void begin_fade_out(FadeAction action) {
     pending_action = action;
     fade_step = -FADE_INCREMENT;
@@ -112,10 +273,14 @@ bool finish_fade_out() {
         moved = true;
         break;
     case FadeAction::Seek:
-        current_track.seek(seek_target);
         pending_action = FadeAction::None;
-        fade_step = FADE_INCREMENT;  // gain stays 0: the next buffer fades in
+        fade_step = FADE_INCREMENT;  // gain stays 0: the sound after the seek fades in
         moved = true;
+        if (feed.tracks() > 0 && feed.track(0).opened) {
+            // The target stays shown until the decoder has reached it.
+            ask_seek(seek_target);
+            return moved;
+        }
         break;
     case FadeAction::None:
         break;
@@ -158,7 +323,282 @@ bool open_device() {
     return true;
 }
 
+
+// ---- the decoder: each job is claimed under audio_lock, done without it,
+// and published under it unless a newer request made it stale ----
+
+// Opens entry index into a track record of its own, holding what the
+// opening prints for when the track plays.
+void open_for_feed(std::int32_t index, FeedTrack& made) {
+    made.index = index;
+    decoder_track.hold_lines(&made.lines);
+    made.opened = decoder_track.open(playlist[static_cast<std::size_t>(index)]);
+    decoder_track.hold_lines(nullptr);
+    if (made.opened) {
+        decoder_track.read_tags(made.artist, made.title, made.comment);
+        made.length = decoder_track.total();
+        made.start_time = decoder_track.decoded_time();
+    }
+    if (++serials_given == 0)
+        ++serials_given;  // 0 means no track
+    made.serial = decoder_serial = serials_given;
+    decoder_index = index;
+    decoder_stopped = !made.opened;
+    seek_unfinished = false;
+}
+
+void announce_served() {
+    // Through the leaf lock, so a waiter between its test and its sleep
+    // cannot miss it.
+    { std::lock_guard<std::mutex> lock(wake_lock); }
+    served_signal.notify_all();
+}
+
+void serve_open(const DecoderRequest& asked) {
+    FeedTrack made;
+    open_for_feed(asked.index, made);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        if (asked_generation.load() != asked.generation)
+            return;  // replaced while it opened
+        feed.clear();
+        ++feed_generation;
+        std::swap(feed.free_track(), made);
+        feed.publish_track();
+        served_generation.store(asked.generation);
+        start_playing_first_track();
+        if (request.announce)
+            notify_track_changed();
+        if (request.stop_after)
+            notify_playback_stopped();
+    }
+    announce_served();
+}
+
+// One slice of a seek: the first checks the target and, when the decoder
+// has moved on to the next entry already, reopens the playing one.
+void serve_seek(const DecoderRequest& asked) {
+    Vorbis::SeekProgress progress = Vorbis::SeekProgress::unmoved;
+    if (seek_unfinished && seek_generation == asked.generation) {
+        progress = decoder_track.continue_seek();
+    } else if (std::isfinite(asked.length) && asked.seconds >= 0 && asked.seconds < asked.length) {
+        if (decoder_serial != asked.serial) {
+            FeedTrack reopened;
+            open_for_feed(asked.index, reopened);
+            decoder_serial = asked.serial;
+        }
+        progress = decoder_track.begin_seek(asked.seconds);
+    }
+    seek_generation = asked.generation;
+    seek_unfinished = progress == Vorbis::SeekProgress::unfinished;
+    if (seek_unfinished)
+        return;
+    const bool moved = progress == Vorbis::SeekProgress::moved;
+    if (moved)
+        decoder_stopped = false;
+    const double start_time = decoder_track.decoded_time();
+    {
+        dlib::auto_mutex lock(audio_lock);
+        if (asked_generation.load() != asked.generation)
+            return;
+        served_generation.store(asked.generation);
+        seek_target = 0;
+        if (feed.tracks() == 0 || feed.track(0).serial != asked.serial)
+            return;
+        FeedTrack& playing = feed.track(0);
+        playing.seeking = false;
+        if (moved) {
+            feed.clear_pieces();
+            feed.drop_newer_tracks();
+            ++feed_generation;
+            playing.start_time = start_time;
+            played_end_time = start_time;
+            played_remaining = 0;
+        }
+    }
+    announce_served();
+}
+
+void serve_preload(std::int32_t index, std::uint32_t generation) {
+    FeedTrack made;
+    open_for_feed(index, made);
+    dlib::auto_mutex lock(audio_lock);
+    if (feed_generation != generation || feed.tracks() != 1)
+        return;
+    std::swap(feed.free_track(), made);
+    feed.publish_track();
+}
+
+void serve_fill(FeedPiece& slot, std::uint32_t generation) {
+    slot.lines.clear();
+    decoder_track.hold_lines(&slot.lines);
+    const int n = decoder_track.read(reinterpret_cast<Sint16*>(slot.bytes.get()), Vorbis::read_ahead_bytes);
+    decoder_track.hold_lines(nullptr);
+    slot.serial = decoder_serial;
+    slot.size = n;
+    slot.used = 0;
+    slot.end_time = decoder_track.decoded_time();
+    slot.last = n < Vorbis::read_ahead_bytes;
+    dlib::auto_mutex lock(audio_lock);
+    if (feed_generation != generation)
+        return;
+    feed.publish_piece();
+    decoder_stopped = slot.last;
+}
+
+#if DISKPLAYER_THREADS
+void decoder_loop() {
+#ifdef __linux__
+    // Behind the audio thread and the sound server for the processor: the
+    // decoder keeps 1.5 s ahead, and a piece decoded a few milliseconds
+    // later costs nothing, while an audio thread kept waiting by it loses
+    // sound. On Linux the nice value belongs to the calling thread alone.
+    setpriority(PRIO_PROCESS, 0, 10);
+#endif
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(wake_lock);
+            if (decoder_stopping)
+                return;
+            woken = false;
+        }
+        if (audio_service())
+            continue;
+        std::unique_lock<std::mutex> lock(wake_lock);
+        wake_signal.wait(lock, [] { return woken || decoder_stopping; });
+        // Woken by the callback for room, with a piece still ahead: the
+        // audio thread that woke it hands its buffer to the device first.
+        // Run at once, the freshly woken decoder takes the audio thread's
+        // core for a whole piece, and a sound server with 11 ms buffers
+        // then runs dry on a loaded machine.
+        wake_signal.wait_for(lock, std::chrono::milliseconds(20), [] {
+            return decoder_stopping || asked_generation.load() != served_generation.load();
+        });
+    }
+}
+#endif
+
+void start_decoder_thread() {
+#if DISKPLAYER_THREADS
+    if (!use_decoder_thread || decoder_thread.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(wake_lock);
+        decoder_stopping = false;
+    }
+    decoder_thread = std::thread(decoder_loop);
+#endif
+}
+
+// Returns within one step: a long seek gives way between its slices.
+void stop_decoder_thread() {
+#if DISKPLAYER_THREADS
+    if (!decoder_thread.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(wake_lock);
+        decoder_stopping = true;
+    }
+    wake_signal.notify_one();
+    served_signal.notify_all();
+    decoder_thread.join();
+#endif
+}
+
+bool decoder_thread_running();
+
+// A sound server starts its clock with the first buffer: silence handed
+// out while the decoder makes the first piece would start it early, and on
+// a loaded machine the server then skips sound that came late. Bounded:
+// a track that never decodes starts after a second anyway.
+void wait_for_first_piece() {
+    for (int waited = 0; waited < 1000; ++waited) {
+        {
+            dlib::auto_mutex lock(audio_lock);
+            if (feed.tracks() == 0 || !feed.track(0).opened || feed.pieces_of(feed.track(0).serial) > 0 ||
+                request_pending())
+                return;
+        }
+        if (!decoder_thread_running()) {
+            if (!audio_service())
+                return;
+        } else {
+            SDL_Delay(1);
+        }
+    }
+}
+
+bool decoder_thread_running() {
+#if DISKPLAYER_THREADS
+    return decoder_thread.joinable();
+#else
+    return false;
+#endif
+}
+
 }  // namespace
+
+bool audio_service() {
+    std::lock_guard<std::mutex> step(decoder_lock);
+    enum class Job { none, request, preload, fill } job = Job::none;
+    DecoderRequest asked;
+    FeedPiece* slot = nullptr;
+    std::int32_t next_index = 0;
+    std::uint32_t generation = 0;
+    {
+        dlib::auto_mutex lock(audio_lock);
+        generation = feed_generation;
+        const int tracks = feed.tracks();
+        if (request_pending()) {
+            asked = request;
+            job = Job::request;
+        } else if (decoder_serial != 0 && tracks > 0 && feed.track(tracks - 1).serial == decoder_serial &&
+                   feed.pieces() < Feed::piece_slots) {
+            // Two pieces ahead of the playing one's end, then the start of
+            // the entry after it.
+            if (!decoder_stopped && feed.pieces_of(decoder_serial) < 2) {
+                slot = &feed.free_piece();
+                job = Job::fill;
+            } else if (decoder_stopped && tracks == 1 && !playlist.empty()) {
+                next_index = static_cast<std::int32_t>(step_index(static_cast<std::size_t>(decoder_index), +1));
+                job = Job::preload;
+            }
+        }
+    }
+    switch (job) {
+    case Job::none:
+        return false;
+    case Job::request:
+        if (asked.kind == Request::open)
+            serve_open(asked);
+        else
+            serve_seek(asked);
+        break;
+    case Job::preload:
+        serve_preload(next_index, generation);
+        break;
+    case Job::fill:
+        serve_fill(*slot, generation);
+        break;
+    }
+    return true;
+}
+
+void set_decoder_thread(bool on) {
+    use_decoder_thread = on && DISKPLAYER_THREADS != 0;
+    if (!use_decoder_thread)
+        stop_decoder_thread();
+}
+
+void wait_for_decoder() {
+    if (decoder_thread_running()) {
+        std::unique_lock<std::mutex> lock(wake_lock);
+        served_signal.wait(lock, [] { return asked_generation.load() == served_generation.load() || decoder_stopping; });
+        return;
+    }
+    while (asked_generation.load() != served_generation.load() && audio_service()) {
+    }
+}
 
 void audio_init(unsigned int bands) {
     init_spectrum(bands);
@@ -175,11 +615,18 @@ void change_track(int offset) {
     if (playlist.empty())
         return;
     current_index = step_index(current_index, offset);
-    const std::string& path = playlist[current_index];
-    if (current_track.open(path))
-        notify_track_changed();
-    else
-        print_line("failed to open: " + path + "\n");
+    // The decoder opens the entry after the one it played to its end ahead
+    // of time, so a track follows the last without a gap.
+    if (offset != 0 && feed.tracks() > 1 && feed.track(1).index == static_cast<std::int32_t>(current_index)) {
+        const std::uint32_t ended = feed.track(0).serial;
+        while (feed.pieces() > 0 && feed.piece(0).serial == ended)
+            feed.drop_piece();
+        feed.drop_track();
+        start_playing_first_track();
+        wake_decoder();
+    } else {
+        ask_open(static_cast<std::int32_t>(current_index), false);
+    }
     gain = 1.0f;
     fade_step = 0;
     // A seek that the end of the track overtook must not stay pending, or
@@ -195,6 +642,7 @@ void start_playback() {
     }
     if (is_playing())
         return;
+    start_decoder_thread();
     // SDL's device calls run without audio_lock: SDL holds its own device
     // lock around the callback, which waits for ours.
     if (SDL_GetAudioStatus() == SDL_AUDIO_STOPPED) {
@@ -205,8 +653,12 @@ void start_playback() {
             // reading the track right now.
             dlib::auto_mutex lock(audio_lock);
             change_track(0);
+            // Announced once more after the open, as every first start is.
+            request.announce = true;
         }
-        notify_track_changed();
+        // The first track is open, and announced, before the sound starts.
+        wait_for_decoder();
+        wait_for_first_piece();
     }
     {
         // A callback that is just pausing the device may still hold the state.
@@ -246,7 +698,7 @@ void seek_fraction(float x) {
     dlib::auto_mutex lock(audio_lock);
     if (!sounding())
         return;
-    const float target = static_cast<float>(current_track.total()) * x;
+    const float target = static_cast<float>(playing_length()) * x;
     // A NaN or infinite target (a NaN from the scale, a broken length) would
     // reach the library's seconds-to-samples conversion, which is undefined.
     if (!std::isfinite(target))
@@ -257,13 +709,28 @@ void seek_fraction(float x) {
 
 float position_fraction() {
     dlib::auto_mutex lock(audio_lock);
-    const float total = static_cast<float>(current_track.total());
+    const float total = static_cast<float>(playing_length());
     // The library reports errors as negative lengths: no position then.
     if (!(total > 0) || !std::isfinite(total))
         return 0;
     if (seek_target != 0)
         return seek_target / total;
-    return static_cast<float>(current_track.tell() / total);
+    return static_cast<float>(play_position() / total);
+}
+
+double play_position() {
+    if (!track_loaded())
+        return 0;
+    // The same sum the decoder made when it handed out from its own buffer.
+    const double seconds = played_end_time - played_remaining / 4 / 44100.0;
+    // Besides its invalid-argument code, the library can report a negative
+    // or infinite position after a lapped seek it could not make; a play
+    // position is never that, so all of these read as the start.
+    return std::isfinite(seconds) && seconds >= 0 ? seconds : 0;
+}
+
+bool track_loaded() {
+    return feed.tracks() > 0 && feed.track(0).opened;
 }
 
 TrackInfo& current_track_info(TrackInfo& out) {
@@ -271,10 +738,13 @@ TrackInfo& current_track_info(TrackInfo& out) {
     out.artist.clear();
     out.title.clear();
     out.comment.clear();
-    if (current_track.is_open()) {
-        current_track.read_tags(out.artist, out.title, out.comment);
-        out.length = current_track.total();
-        out.index = static_cast<std::int32_t>(current_index);
+    if (track_loaded()) {
+        const FeedTrack& playing = feed.track(0);
+        out.artist = playing.artist;
+        out.title = playing.title;
+        out.comment = playing.comment;
+        out.length = playing.length;
+        out.index = playing.index;
     } else {
         out.length = 0;
         out.index = -1;
@@ -293,6 +763,26 @@ void set_playback_stopped_handler(void (*handler)()) {
 void audio_shutdown() {
     SDL_PauseAudio(1);
     SDL_CloseAudio();  // waits for a callback in progress; none runs after it
+    stop_decoder_thread();
+    {
+        // As at start-up: no track, nothing asked of the decoder, no fade.
+        std::lock_guard<std::mutex> step(decoder_lock);
+        dlib::auto_mutex lock(audio_lock);
+        feed.clear();
+        ++feed_generation;
+        served_generation.store(asked_generation.load());
+        request = DecoderRequest();
+        decoder_track.close();
+        decoder_serial = 0;
+        decoder_stopped = true;
+        seek_unfinished = false;
+        current_index = 0;
+        gain = 1.0f;
+        fade_step = 0;
+        pending_action = FadeAction::Pause;
+        seek_target = 0;
+        paused = false;
+    }
     // Nothing delivers any more.
     wait_for_notifications();
 }
@@ -347,7 +837,7 @@ void audio_callback(void*, Uint8* stream, int length) {
     // One locked section: a request between the buffer and the track end
     // (a next while the pause just completed, say) would make a second step.
     dlib::auto_mutex lock(audio_lock);
-    if (paused || !current_track.is_open()) {
+    if (paused || (feed.tracks() > 0 && !feed.track(0).opened)) {
         std::memset(stream, 0, static_cast<std::size_t>(length));
         seek_target = 0;
         // Inside the callback SDL's device lock is already ours, so this
@@ -356,7 +846,19 @@ void audio_callback(void*, Uint8* stream, int length) {
         SDL_PauseAudio(1);
         return;
     }
-    const int n = current_track.read(reinterpret_cast<Sint16*>(stream), length);
+    if (feed.tracks() == 0 || feed.track(0).seeking) {
+        // The decoder is opening or seeking: the faded-out silence, for as
+        // long as it takes. A fade-out asked for meanwhile has nothing to
+        // fade, so its action is carried out at once.
+        std::memset(stream, 0, static_cast<std::size_t>(length));
+        if (fade_step < 0) {
+            gain = 0.0f;
+            finish_fade_out();
+        }
+        return;
+    }
+    bool ended = false;
+    const int n = hand_out(stream, length, ended);
     // Not every audio layer hands over a silent buffer: clear what the
     // track did not fill, so a track end never plays stale bytes.
     if (n < length)
@@ -365,7 +867,7 @@ void audio_callback(void*, Uint8* stream, int length) {
     capture_spectrum(stream, length);
     // At most one step per buffer: a fade-out that stepped or sought in
     // this buffer has already left the read that came up short.
-    if (n != length && !moved)
+    if (ended && !moved)
         on_track_end();
 }
 
@@ -378,19 +880,24 @@ void audio_callback(void*, Uint8* stream, int length) {
 //   Previous        -1    full level, from the track that ended; no stop
 //   Pause           +1    paused at gain 0, as if the fade had completed
 //
-// A forward step that wraps to the first track stops playback there.
+// A forward step that wraps to the first track stops playback there, unless
+// a Next was asked for: then the first track plays, as after any Next.
 void on_track_end() {
-    const FadeAction request = fade_step < 0 ? pending_action : FadeAction::None;
-    change_track(request == FadeAction::Previous ? -1 : +1);
-    if (request == FadeAction::Pause) {
+    const FadeAction asked = fade_step < 0 ? pending_action : FadeAction::None;
+    change_track(asked == FadeAction::Previous ? -1 : +1);
+    if (asked == FadeAction::Pause) {
         paused = true;
         gain = 0.0f;
         fade_step = -FADE_INCREMENT;
     }
-    if (request != FadeAction::Previous && current_index == 0) {
+    if (asked != FadeAction::Previous && asked != FadeAction::Next && current_index == 0) {
         // The list wrapped: stop with the first track loaded at its start.
         paused = true;
-        notify_playback_stopped();
+        // After the track-changed notification of the opening, as ever.
+        if (request_pending())
+            request.stop_after = true;
+        else
+            notify_playback_stopped();
     }
 }
 
@@ -400,12 +907,15 @@ std::size_t pending_notification_threads() {
 }
 
 void rewind_engine() {
-    dlib::auto_mutex lock(audio_lock);
-    current_index = 0;
-    change_track(0);
-    paused = false;
-    pending_action = FadeAction::Pause;
-    spectrum_state = Wanted;
-    block_fill = 0;
-    mono_block.fill(0);
+    {
+        dlib::auto_mutex lock(audio_lock);
+        current_index = 0;
+        change_track(0);
+        paused = false;
+        pending_action = FadeAction::Pause;
+        spectrum_state = Wanted;
+        block_fill = 0;
+        mono_block.fill(0);
+    }
+    wait_for_decoder();
 }

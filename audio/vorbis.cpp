@@ -13,14 +13,14 @@
 
 Vorbis::Vorbis()
     : opened(false), dropped(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
-      stop(Stop::none), framing(Framing::unchecked) {}
+      stop(Stop::none), framing(Framing::unchecked), seek_goal(0), held(nullptr) {}
 
 Vorbis::~Vorbis() {
     if (opened && !dropped)
         ov_clear(&file);
 }
 
-bool Vorbis::open(const std::string& path) {
+void Vorbis::close() {
     if (opened && !dropped)
         ov_clear(&file);
     opened = false;
@@ -28,6 +28,10 @@ bool Vorbis::open(const std::string& path) {
     info = nullptr;
     forget_ahead();
     framing = Framing::unchecked;
+}
+
+bool Vorbis::open(const std::string& path) {
+    close();
 
     int result = -1;
     if (!guarded([&] { result = ov_fopen(path.c_str(), &file); })) {
@@ -36,24 +40,31 @@ bool Vorbis::open(const std::string& path) {
     }
     if (result < 0) {
         // ov_fopen has already released whatever it opened.
-        print_line("cant open " + path + "\n");
+        say("cant open " + path + "\n");
         return false;
     }
     info = ov_info(&file, -1);
     // The channel test comes first: a mono file at another rate is reported
     // as not stereo.
     if (info == nullptr || info->channels != 2) {
-        print_line("not stereo " + path + "\n");
+        say("not stereo " + path + "\n");
         ov_clear(&file);
         return false;
     }
     if (info->rate != 44100) {
-        print_line("samplerate not 44100 " + path + "\n");
+        say("samplerate not 44100 " + path + "\n");
         ov_clear(&file);
         return false;
     }
     opened = true;
     return true;
+}
+
+void Vorbis::say(const std::string& line) {
+    if (held != nullptr)
+        held->append(line);
+    else
+        print_line(line);
 }
 
 void Vorbis::forget_ahead() {
@@ -68,7 +79,7 @@ void Vorbis::abandon() {
     dropped = true;
     info = nullptr;
     forget_ahead();
-    print_line("vorbis fuckup\n");
+    say("vorbis fuckup\n");
 }
 
 void Vorbis::decode_ahead() {
@@ -99,7 +110,7 @@ int Vorbis::read(Sint16* buffer, int bytes) {
             if (stop != Stop::none) {
                 // A hole or a damaged packet ends the track like its end
                 // would; reading on tries the decoder again.
-                if (stop == Stop::fault) print_line("vorbis fuckup\n");
+                if (stop == Stop::fault) say("vorbis fuckup\n");
                 stop = Stop::none;
                 break;
             }
@@ -127,6 +138,12 @@ double Vorbis::tell() {
     return std::isfinite(seconds) && seconds >= 0 ? seconds : 0;
 }
 
+double Vorbis::decoded_time() {
+    if (!opened || dropped)
+        return std::numeric_limits<double>::quiet_NaN();
+    return ov_time_tell(&file);
+}
+
 double Vorbis::total() {
     if (!opened || dropped)
         return 0;
@@ -134,8 +151,13 @@ double Vorbis::total() {
 }
 
 void Vorbis::seek(double seconds) {
+    for (SeekProgress progress = begin_seek(seconds); progress == SeekProgress::unfinished;)
+        progress = continue_seek();
+}
+
+Vorbis::SeekProgress Vorbis::begin_seek(double seconds) {
     if (!opened || dropped)
-        return;
+        return SeekProgress::unmoved;
     // The library refuses targets outside [0, length) only after it has
     // taken its lap from the decoder, which the sound decoded ahead would
     // then jump over; asked for nothing, it keeps playing without a seam.
@@ -144,17 +166,25 @@ void Vorbis::seek(double seconds) {
     // unchecked.
     const double length = total();
     if (!std::isfinite(length) || !(seconds >= 0 && seconds < length))
-        return;
-    if (!framing_intact()) {
-        seek_by_decoding(seconds);
-        return;
-    }
+        return SeekProgress::unmoved;
+    if (!framing_intact())
+        return seek_by_decoding(seconds);
     // What was decoded ahead still plays when the seek fails.
     int result = -1;
-    if (!guarded([&] { result = ov_time_seek_lap(&file, seconds); }))
+    if (!guarded([&] { result = ov_time_seek_lap(&file, seconds); })) {
         abandon();
-    else if (result == 0)
-        forget_ahead();
+        return SeekProgress::moved;
+    }
+    if (result != 0)
+        return SeekProgress::unmoved;
+    forget_ahead();
+    return SeekProgress::moved;
+}
+
+Vorbis::SeekProgress Vorbis::continue_seek() {
+    if (!opened || dropped)
+        return SeekProgress::moved;
+    return decode_toward_goal();
 }
 
 bool Vorbis::framing_intact() {
@@ -168,7 +198,7 @@ bool Vorbis::framing_intact() {
     return framing == Framing::intact;
 }
 
-void Vorbis::seek_by_decoding(double seconds) {
+Vorbis::SeekProgress Vorbis::seek_by_decoding(double seconds) {
     // The target sample, computed the way the library's time seek does:
     // the links before the one the time falls in count whole.
     ogg_int64_t target = 0;
@@ -194,19 +224,29 @@ void Vorbis::seek_by_decoding(double seconds) {
     // Only ov_read moves the decoder here, the very path that plays every
     // damaged file from its start to its end.
     if (target < ov_pcm_tell(&file) && !restart_stream())
-        return;
+        return SeekProgress::moved;
     forget_ahead();
+    seek_goal = target;
+    return decode_toward_goal();
+}
+
+Vorbis::SeekProgress Vorbis::decode_toward_goal() {
+    const ogg_int64_t target = seek_goal;
+    long long decoded = 0;
     for (;;) {
         // The library labels the sound after lost pages by counting on from
         // before them until the next granule position: a target inside lost
         // sound thus plays the first sound decoded after the loss.
         const ogg_int64_t at = ov_pcm_tell(&file);
         if (at >= target)
-            return;
+            return SeekProgress::moved;
         if (at < 0) {
             stop = Stop::fault;  // no place in the stream: nothing to count from
-            return;
+            return SeekProgress::moved;
         }
+        // One slice is about as much sound as one decoding step ahead.
+        if (decoded >= read_ahead_bytes)
+            return SeekProgress::unfinished;
         const vorbis_info* now = ov_info(&file, -1);
         const ogg_int64_t frame_bytes = 2 * (now != nullptr && now->channels > 0 ? now->channels : 2);
         // Frames first: a length a damaged stream claims can be as large as
@@ -217,7 +257,7 @@ void Vorbis::seek_by_decoding(double seconds) {
         long got = 0;
         if (!guarded([&] { got = ov_read(&file, ahead, wanted, 0, 2, 1, &bitstream); })) {
             abandon();
-            return;
+            return SeekProgress::moved;
         }
         // Lost sound before the target was jumped over: never heard, so
         // not reported; the decoder goes on after it.
@@ -227,8 +267,9 @@ void Vorbis::seek_by_decoding(double seconds) {
             // Nothing more to read (the next read ends the track) or an
             // error the decoder cannot pass (reported by that read).
             stop = got == 0 ? Stop::end : Stop::fault;
-            return;
+            return SeekProgress::moved;
         }
+        decoded += got;
     }
 }
 
@@ -239,7 +280,7 @@ bool Vorbis::restart_stream() {
     const int copy = source != nullptr ? dup(fileno(source)) : -1;
     FILE* fresh = copy >= 0 ? fdopen(copy, "rb") : nullptr;
     if (copy >= 0 && fresh == nullptr)
-        close(copy);
+        ::close(copy);
     ov_clear(&file);
     forget_ahead();
     int result = -1;
@@ -257,7 +298,7 @@ bool Vorbis::restart_stream() {
         std::fclose(fresh);
     dropped = true;
     info = nullptr;
-    print_line("vorbis fuckup\n");
+    say("vorbis fuckup\n");
     return false;
 }
 

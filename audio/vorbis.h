@@ -2,8 +2,9 @@
 // current track. Admits only streams the device plays unconverted (2 channels,
 // 44100 Hz), hands out interleaved signed 16-bit little-endian PCM, reports
 // length and position in seconds, seeks with lapped seeking and picks the
-// ARTIST, TITLE and COMMENT tags. Diagnostics are lines on stdout; nothing
-// throws. Not thread-safe: the engine calls it under audio_lock.
+// ARTIST, TITLE and COMMENT tags. Diagnostics are lines on stdout (or held
+// for the caller to say later); nothing throws. Not thread-safe: the engine
+// calls it from its decoder only, one call at a time.
 #pragma once
 
 #include <SDL.h>
@@ -21,6 +22,7 @@ public:
     // prints why a file was refused.
     bool open(const std::string& path);
     bool is_open() const { return opened; }
+    void close();
     // Fills up to bytes of buffer; fewer means end of stream or a decoding
     // error. Bytes past the count returned are left as they were.
     int read(Sint16* buffer, int bytes);
@@ -35,6 +37,23 @@ public:
     // decoder, and the sound decoded ahead would then jump. A stream whose
     // pages are damaged is sought by decoding up to the target instead.
     void seek(double seconds);
+    // The same seek cut into slices, each decoding a bounded stretch, so a
+    // long seek in a damaged stream can give way to other work or to a
+    // newer request between slices. begin_seek makes the first; while the
+    // result is unfinished, continue_seek makes the next. Unmoved: nothing
+    // was asked of the library (a target outside the track) or its seek
+    // failed, and what was decoded ahead still plays.
+    enum class SeekProgress { unmoved, moved, unfinished };
+    SeekProgress begin_seek(double seconds);
+    SeekProgress continue_seek();
+    // The decoder's own position in seconds, past everything decoded ahead;
+    // not a number when closed. The play position is this less what is
+    // still to be handed out.
+    double decoded_time();
+    // With a sink, every line the decoder would print is appended to it
+    // instead, for the caller to say where the listener hears its cause;
+    // nullptr prints again.
+    void hold_lines(std::string* sink) { held = sink; }
     // Overwrites each string whose tag has a non-empty value (the last such
     // entry wins); leaves the strings alone when closed.
     void read_tags(std::string& artist, std::string& title, std::string& comment);
@@ -60,8 +79,11 @@ private:
     bool framing_intact();
     // Reaches the target by decoding, from where the decoder stands when the
     // target lies ahead of it, else from a fresh start of the same file.
-    void seek_by_decoding(double seconds);
+    SeekProgress seek_by_decoding(double seconds);
+    // Decodes toward seek_goal for at most read_ahead_bytes of sound.
+    SeekProgress decode_toward_goal();
     bool restart_stream();
+    void say(const std::string& line);
 
     bool opened;
     bool dropped;  // open, but its library handle is gone: reads as ended
@@ -73,4 +95,6 @@ private:
     int ahead_end;
     Stop stop;  // reported once read has handed out everything before it
     Framing framing;
+    long long seek_goal;  // sample the seek by decoding is heading for
+    std::string* held;
 };

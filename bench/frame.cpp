@@ -64,12 +64,15 @@ bool set_up() {
     SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO);
     if (!init_screen(false))
         return false;
+    set_decoder_thread(false);
     start_player();
     SDL_LockAudio();
     return true;
 }
 
 void feed_sound() {
+    while (audio_service()) {
+    }
     if (is_playing())
         audio_callback(nullptr, reinterpret_cast<Uint8*>(sound.data()),
                        static_cast<int>(sound.size() * sizeof(Sint16)));

@@ -1,13 +1,16 @@
 #include "audio/engine.h"
 #include "audio/playlist.h"
 #include "audio/spectrum.h"
+#include "audio/vorbis.h"
 #include "ogg_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
+#include <thread>
 
 namespace {
 
@@ -57,6 +60,11 @@ protected:
         ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0);
         init_spectrum(39);
         playlist.clear();
+        // The test runs the decoder itself, between the buffers, as the
+        // headless driver does.
+        set_decoder_thread(false);
+        tracks_changed = 0;
+        playback_stopped = 0;
     }
 
     void TearDown() override { finish(); }
@@ -97,7 +105,20 @@ protected:
         ASSERT_TRUE(is_playing());
     }
 
+    // One buffer, with whatever the decoder has to do before and after it
+    // done: what the decoder thread does while the device plays.
     std::vector<Sint16> callback() {
+        std::vector<Sint16> buffer(2 * buffer_frames, stale);
+        while (audio_service()) {
+        }
+        audio_callback(nullptr, reinterpret_cast<Uint8*>(buffer.data()), buffer_bytes);
+        while (audio_service()) {
+        }
+        return buffer;
+    }
+
+    // One buffer with nothing done by the decoder before or after it.
+    std::vector<Sint16> buffer_alone() {
         std::vector<Sint16> buffer(2 * buffer_frames, stale);
         audio_callback(nullptr, reinterpret_cast<Uint8*>(buffer.data()), buffer_bytes);
         return buffer;
@@ -340,7 +361,7 @@ TEST_F(Engine, a_request_fading_out_at_a_track_end_is_carried_out_by_the_end) {
             EXPECT_EQ(current_index, row.index);
             EXPECT_EQ(paused, row.paused);
             EXPECT_EQ(seek_target, 0.0f);
-            EXPECT_EQ(current_track.tell(), 0.0);
+            EXPECT_EQ(play_position(), 0.0);
         }
         if (row.paused) {
             // Silence, not the next track at full level; a start fades it in.
@@ -393,7 +414,7 @@ TEST_F(Engine, a_fade_out_ending_with_the_track_makes_the_only_move) {
         }
         if (row.steps == 0) {
             dlib::auto_mutex lock(audio_lock);
-            EXPECT_NEAR(current_track.tell(), 0.25 * first_length / 44100, 0.001);
+            EXPECT_NEAR(play_position(), 0.25 * first_length / 44100, 0.001);
             EXPECT_EQ(fade_step, FADE_INCREMENT);
         } else {
             EXPECT_EQ(callback(), slice(decode_ogg(tracks[row.index]), 0, buffer_frames));
@@ -438,6 +459,135 @@ TEST_F(Engine, a_request_while_stopping_acts_as_while_paused) {
     }
 }
 
+// At the last track's end only an end without a request stops: a Next
+// still fading out wraps and plays the first track, as a Next pressed
+// earlier does; a Previous goes back to the track before the last.
+TEST_F(Engine, at_the_last_tracks_end_a_pending_next_plays_the_first_track) {
+    struct Row {
+        const char* request;
+        void (*call)();
+        std::size_t index;
+        bool paused;
+        int stopped;
+    };
+    const Row rows[] = {
+        {"none", [] {}, 0, true, 1},
+        {"next", next_track, 0, false, 0},
+        {"previous", previous_track, 1, false, 0},
+    };
+    set_track_changed_handler(count_track_changed);
+    set_playback_stopped_handler(count_playback_stopped);
+    const std::string tracks[] = {add_track("a.ogg", 3000), add_track("b.ogg", 3000),
+                                  add_track("c.ogg", 3 * buffer_frames + 5000)};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.request);
+        restart();
+        for (int b = 0; b < 6 + 3; ++b)  // the first two tracks and most of the last
+            callback();
+        row.call();  // 5000 frames (0.11 s) before the end
+        for (int b = 0; b < 5; ++b)  // the fifth ends the track
+            callback();
+        {
+            dlib::auto_mutex lock(audio_lock);
+            EXPECT_EQ(current_index, row.index);
+            EXPECT_EQ(paused, row.paused);
+        }
+        if (row.paused)
+            EXPECT_EQ(callback(), std::vector<Sint16>(2 * buffer_frames, 0));
+        else
+            EXPECT_EQ(callback(), slice(decode_ogg(tracks[row.index]), 0, buffer_frames));
+        finish();
+        EXPECT_EQ(tracks_changed.load(), 4);  // the rewind and three steps
+        EXPECT_EQ(playback_stopped.load(), row.stopped);
+    }
+}
+
+// The decoder held up on purpose (its lock taken here, a decoding step
+// waiting for it on another thread) while the listener steps or seeks:
+// every buffer still comes back, with the sound decoded before or with
+// silence, never stale bytes; once let go the decoder carries on.
+TEST_F(Engine, the_callback_never_waits_for_a_decoder_held_up) {
+    struct Row {
+        const char* request;
+        void (*call)();
+        int next_track_plays;
+    };
+    const Row rows[] = {{"next", next_track, 1}, {"seek", [] { seek_fraction(0.5f); }, 0}};
+    const std::string first = add_track("a.ogg", 44100 * 3);
+    const std::string second = add_track("b.ogg", 44100);
+    const std::vector<Sint16> pcm = decode_ogg(first);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.request);
+        restart();
+        EXPECT_EQ(callback(), slice(pcm, 0, buffer_frames));
+        std::unique_lock<std::mutex> latch(decoder_lock);
+        std::thread decoder([] { audio_service(); });
+        for (int b = 1; b < 4; ++b)
+            EXPECT_EQ(buffer_alone(), slice(pcm, b * buffer_frames, buffer_frames));
+        row.call();
+        for (int b = 0; b < 15; ++b)  // the fade-out, from what was decoded before
+            buffer_alone();
+        for (int b = 0; b < 5; ++b)
+            EXPECT_EQ(buffer_alone(), std::vector<Sint16>(2 * buffer_frames, 0));
+        EXPECT_TRUE(is_playing());
+        if (!row.next_track_plays) {
+            EXPECT_EQ(position_fraction(), 0.5f);  // the target, until the decoder is there
+        }
+        latch.unlock();
+        decoder.join();
+        if (row.next_track_plays) {
+            EXPECT_EQ(callback(), slice(decode_ogg(second), 0, buffer_frames));
+        } else {
+            std::vector<Sint16> expected = slice(pcm, 3 * 44100 / 2, buffer_frames);
+            ramp(expected, 0.0f, FADE_INCREMENT);
+            const std::vector<Sint16> heard = callback();
+            // The first frames are lapped with the sound before the seek.
+            EXPECT_EQ(std::vector<Sint16>(heard.begin() + 512, heard.end()),
+                      std::vector<Sint16>(expected.begin() + 512, expected.end()));
+        }
+    }
+}
+
+// A seek in a damaged track decodes its way to the target in slices, each
+// a bounded step of the decoder, and lands on the very sample the decoder
+// alone lands on.
+TEST_F(Engine, a_seek_in_a_damaged_track_is_made_in_slices_and_lands_on_the_same_sample) {
+    const std::string path = add_track("a.ogg", 44100 * 20);
+    {
+        FILE* file = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        std::fseek(file, 0, SEEK_END);
+        std::fseek(file, std::ftell(file) / 2, SEEK_SET);
+        std::fwrite("sixteen bytes!!!", 1, 16, file);
+        std::fclose(file);
+    }
+    play();
+    callback();
+    TrackInfo info;
+    const float target = static_cast<float>(current_track_info(info).length) * 0.75f;
+    Vorbis alone;
+    ASSERT_TRUE(alone.open(path));
+    alone.seek(target);
+    std::vector<Sint16> expected(2 * buffer_frames);
+    ASSERT_EQ(alone.read(expected.data(), buffer_bytes), buffer_bytes);
+    ramp(expected, 0.0f, FADE_INCREMENT);
+
+    seek_fraction(0.75f);
+    for (int b = 0; b < 15; ++b)
+        buffer_alone();
+    auto seeking = [] {
+        dlib::auto_mutex lock(audio_lock);
+        return seek_target != 0;  // shown until the decoder is there
+    };
+    int steps = 0;
+    while (seeking() && steps < 1000) {
+        ASSERT_TRUE(audio_service());
+        ++steps;
+    }
+    EXPECT_GT(steps, 5);  // 15 s of sound, a slice at most 0.74 s
+    EXPECT_EQ(callback(), expected);
+}
+
 TEST_F(Engine, previous_on_the_first_track_goes_to_the_last) {
     add_track("a.ogg", 44100);
     add_track("b.ogg", 44100);
@@ -470,7 +620,7 @@ TEST_F(Engine, a_seek_shows_its_target_while_fading_then_fades_in_there) {
         EXPECT_EQ(seek_target, 0.0f);
         EXPECT_EQ(gain, 0.0f);
         EXPECT_EQ(fade_step, FADE_INCREMENT);
-        EXPECT_NEAR(current_track.tell(), 1.5, 0.01);
+        EXPECT_NEAR(play_position(), 1.5, 0.01);
     }
     const std::vector<Sint16> buffer = callback();
     EXPECT_EQ(buffer[0], 0);  // the fade-in starts from silence
@@ -521,7 +671,7 @@ TEST_F(Engine, a_seek_replaced_by_pause_pauses_where_the_track_was) {
     dlib::auto_mutex lock(audio_lock);
     EXPECT_TRUE(paused);
     EXPECT_EQ(seek_target, 0.0f);
-    EXPECT_NEAR(current_track.tell(), 16 * 1024 / 44100.0, 0.001);
+    EXPECT_NEAR(play_position(), 16 * 1024 / 44100.0, 0.001);
 }
 
 TEST_F(Engine, a_seek_overtaken_by_the_track_end_leaves_no_target_behind) {
@@ -646,7 +796,7 @@ TEST_F(Engine, a_track_that_fails_to_open_pauses_until_the_listener_moves_on) {
     {
         dlib::auto_mutex lock(audio_lock);
         EXPECT_EQ(current_index, 2u);
-        EXPECT_TRUE(current_track.is_open());
+        EXPECT_TRUE(track_loaded());
     }
     start_playback();
     EXPECT_EQ(callback(), slice(decode_ogg(third), 0, buffer_frames));
@@ -699,7 +849,8 @@ TEST_F(Engine, track_info_carries_the_tags_length_and_index) {
     OggSpec tagged;
     tagged.tags = {"ARTIST=Vellum", "title=Bra", "COMMENT=" + std::string(100000, 'c')};
     add_track("b.ogg", 88200, tagged);
-    next_track();  // not playing: opens at once
+    next_track();  // not playing: switches at once
+    wait_for_decoder();
     TrackInfo info;
     current_track_info(info);
     EXPECT_EQ(info.artist, "Vellum");
@@ -730,8 +881,10 @@ TEST_F(Engine, handlers_run_on_threads_that_are_all_reclaimed) {
     add_track("b.ogg", 4410);
     set_track_changed_handler(read_track_like_the_screen);
     const int baseline = thread_count();
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 2000; ++i) {
         (i % 3 ? next_track : previous_track)();
+        wait_for_decoder();
+    }
     finish();
     EXPECT_EQ(tracks_changed.load(), 2000);
     EXPECT_EQ(thread_count(), baseline);
@@ -763,7 +916,7 @@ TEST(engine_device, a_missing_device_prints_a_zero_buffer_size_and_retries_on_th
               "buffer size: 0 (0 ms)\ncan't open audio device\n"
               "buffer size: 0 (0 ms)\ncan't open audio device\n");
     EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED);
-    EXPECT_FALSE(current_track.is_open());
+    EXPECT_FALSE(track_loaded());
     audio_shutdown();
     SDL_Quit();
 }
@@ -788,6 +941,7 @@ TEST(engine_stress, transport_against_a_live_callback_is_race_free) {
     set_track_changed_handler(read_track_like_the_screen);
     set_playback_stopped_handler(count_playback_stopped);
     const int baseline = thread_count();
+    set_decoder_thread(true);
 
     std::vector<Uint8> bars(display_band_limit, 0);
     Uint8* levels = bars.data();
@@ -820,6 +974,7 @@ TEST(engine_stress, transport_against_a_live_callback_is_race_free) {
         }
     }
     audio_shutdown();
+    set_decoder_thread(false);
     EXPECT_EQ(pending_notification_threads(), 0u);
     EXPECT_EQ(thread_count(), baseline);
     SDL_Quit();

@@ -161,6 +161,7 @@ std::vector<int16_t> engine_sound(const std::string& disk, int first, int count,
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     SDL_Init(SDL_INIT_AUDIO);
     audio_init(39);
+    set_decoder_thread(false);
     start_playback();
     SDL_LockAudio();
     rewind_engine();
@@ -169,8 +170,12 @@ std::vector<int16_t> engine_sound(const std::string& disk, int first, int count,
         for (const auto& [at, action] : transport)
             if (at == frame) action();
         std::fill(buffer.begin(), buffer.end(), 0);
+        while (audio_service()) {
+        }
         if (is_playing())
             audio_callback(nullptr, reinterpret_cast<Uint8*>(buffer.data()), int(buffer.size() * 2));
+        while (audio_service()) {
+        }
         if (frame >= first) sound.insert(sound.end(), buffer.begin(), buffer.end());
     }
     SDL_UnlockAudio();
