@@ -273,7 +273,17 @@ void HeadlessProgram::advance_to(Uint32 frame) {
     render_frame();
 }
 
+void HeadlessProgram::service_decoder() {
+    // A step decodes at most one piece (0.74 s of sound) or one slice of a
+    // seek: two a call stay well ahead of a 4096-frame pull, and keep a
+    // tick short.
+    constexpr int steps_per_call = 2;
+    for (int step = 0; step < steps_per_call && audio_service(); ++step) {
+    }
+}
+
 void HeadlessProgram::pull_sound(Sint16* out, int frames) {
+    service_decoder();
     constexpr int device_frames = 1024;  // the buffer the program's device asks for
     for (int done = 0; done < frames; done += device_frames) {
         const int n = std::min(device_frames, frames - done);

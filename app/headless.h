@@ -74,6 +74,12 @@ public:
     // stereo: through the engine's callback in the device's 1024-frame
     // buffers while it plays, silence while it is paused.
     void pull_sound(Sint16* out, int frames);
+    // A few bounded steps of the engine's decoder, which has no thread
+    // here: the host's main loop calls it every tick, and pull_sound runs
+    // it too before it pulls, so a hidden tab whose ticks come seldom keeps
+    // its music. A long seek in a damaged track takes many calls, while
+    // the faded-out silence plays and the frames go on.
+    void service_decoder();
     // A key or pointer event from the host, through the event loop's own
     // dispatch; pointer positions in canvas pixels. Keys act on release.
     void send(const SDL_Event& event);

@@ -91,10 +91,8 @@ EMSCRIPTEN_KEEPALIVE Uint32* page_pixels() { return page_picture.data(); }
 // due, -2 once the program has ended (after Escape's fade).
 EMSCRIPTEN_KEEPALIVE int page_tick(double elapsed_ms) {
     if (!program || ended) return -2;
-    // The decoder's bounded per-tick work goes here, before the
-    // notifications, once the engine decodes outside its callback
-    // (audio_service, for a build without a decoder thread).
-    //
+    // The decoder's bounded work of this tick: the page has no thread for it.
+    program->service_decoder();
     // What the sound raised since the last tick (a track change, the end of
     // the playlist) runs now, outside audio_lock, as its thread would.
     wait_for_notifications();

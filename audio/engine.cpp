@@ -12,6 +12,15 @@
 #include <cstring>
 #include <list>
 #include <vector>
+// The decoder runs on a thread of its own wherever the build has threads;
+// a page in a browser has none, and its main loop runs audio_service.
+#ifndef DISKPLAYER_THREADS
+#ifdef __EMSCRIPTEN__
+#define DISKPLAYER_THREADS 0
+#else
+#define DISKPLAYER_THREADS 1
+#endif
+#endif
 #if DISKPLAYER_THREADS
 #include <thread>
 #ifdef __linux__
