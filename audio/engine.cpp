@@ -89,7 +89,15 @@ std::mutex wake_lock;
 std::condition_variable wake_signal;
 std::condition_variable served_signal;
 bool woken = false;
+// The callback is short of sound: the decoder skips its courtesy pause.
+bool hurry = false;
 bool decoder_stopping = false;
+// Whether a decoder thread runs, for the callback (which must not touch the
+// thread object the main thread starts and joins).
+std::atomic<bool> decoder_live{false};
+// Counts the pieces the decoder has published; with served_signal, what a
+// callback short of sound waits for.
+std::atomic<std::uint32_t> pieces_published{0};
 #if DISKPLAYER_THREADS
 std::thread decoder_thread;
 #endif
@@ -453,6 +461,11 @@ void serve_fill(FeedPiece& slot, std::uint32_t generation) {
         return;
     feed.publish_piece();
     decoder_stopped = slot.last;
+    pieces_published.fetch_add(1);
+    // Through the leaf lock, so a callback between its test and its sleep
+    // cannot miss it.
+    { std::lock_guard<std::mutex> wake(wake_lock); }
+    served_signal.notify_all();
 }
 
 #if DISKPLAYER_THREADS
@@ -470,6 +483,7 @@ void decoder_loop() {
             if (decoder_stopping)
                 return;
             woken = false;
+            hurry = false;
         }
         if (audio_service())
             continue;
@@ -481,7 +495,7 @@ void decoder_loop() {
         // core for a whole piece, and a sound server with 11 ms buffers
         // then runs dry on a loaded machine.
         wake_signal.wait_for(lock, std::chrono::milliseconds(20), [] {
-            return decoder_stopping || asked_generation.load() != served_generation.load();
+            return decoder_stopping || hurry || asked_generation.load() != served_generation.load();
         });
     }
 }
@@ -496,6 +510,7 @@ void start_decoder_thread() {
         decoder_stopping = false;
     }
     decoder_thread = std::thread(decoder_loop);
+    decoder_live.store(true);
 #endif
 }
 
@@ -508,6 +523,7 @@ void stop_decoder_thread() {
         std::lock_guard<std::mutex> lock(wake_lock);
         decoder_stopping = true;
     }
+    decoder_live.store(false);
     wake_signal.notify_one();
     served_signal.notify_all();
     decoder_thread.join();
@@ -842,7 +858,62 @@ bool apply_fade(Uint8* stream, int length) {
     return false;
 }
 
+namespace {
+
+// Bytes of the playing track decoded and not yet handed out; ended when
+// its decoding has stopped, so no more will come.
+int sound_waiting(bool& ended) {
+    ended = false;
+    if (paused || feed.tracks() == 0 || !feed.track(0).opened || feed.track(0).seeking) {
+        ended = true;
+        return 0;
+    }
+    const std::uint32_t serial = feed.track(0).serial;
+    int bytes = 0;
+    for (int i = 0; i < feed.pieces() && feed.piece(i).serial == serial; ++i) {
+        bytes += feed.piece(i).size - feed.piece(i).used;
+        ended = ended || feed.piece(i).last;
+    }
+    return bytes;
+}
+
+// Where the playing track's decoded sound is short of a buffer while its
+// decoder is still at work on it, the callback waits for the next piece,
+// at most as long as the buffer lasts. A device playing in real time would
+// lose that sound anyway and may still catch it in its slack; one that
+// asks faster than real time (SDL's disk writer, a recording) then gets
+// every sample, not silence in the middle of a track. Outside audio_lock,
+// which the decoder needs to publish; opening and seeking never wait here.
+void wait_for_sound(int length) {
+    if (!decoder_live.load())
+        return;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::microseconds(std::int64_t(length / 4) * 1000000 / 44100);
+    for (;;) {
+        const std::uint32_t published = pieces_published.load();
+        {
+            dlib::auto_mutex lock(audio_lock);
+            bool ended = false;
+            if (sound_waiting(ended) >= length || ended)
+                return;
+        }
+        std::unique_lock<std::mutex> lock(wake_lock);
+        woken = true;
+        hurry = true;
+        wake_signal.notify_one();
+        if (!served_signal.wait_until(lock, deadline, [published] {
+                return pieces_published.load() != published || decoder_stopping;
+            }))
+            return;
+        if (decoder_stopping)
+            return;
+    }
+}
+
+}  // namespace
+
 void audio_callback(void*, Uint8* stream, int length) {
+    wait_for_sound(length);
     // One locked section: a request between the buffer and the track end
     // (a next while the pause just completed, say) would make a second step.
     dlib::auto_mutex lock(audio_lock);
