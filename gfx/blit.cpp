@@ -138,212 +138,169 @@ void over_black_pixels(const Uint8* s, Uint8* d, int count) {
 
 #if defined(__x86_64__) || defined(__i386__)
 
-// The two vector widths: four pixels with SSE2, eight with AVX2. Each
-// names the few operations the loops below need, built for its instruction
-// set (the pragmas around each); the loops are written once over them and instantiated inside
-// functions built for the same set, where these calls inline (flatten).
-// AVX2 works on two 128-bit halves for packs and unpacks, so every lane
-// shuffle below stays within its half and means the same at both widths.
-#pragma GCC push_options
-#pragma GCC target("sse2")
-struct Pixels4 {
-    using Vector = __m128i;
-    static constexpr int pixels = 4;
-    static Vector load(const Uint8* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-    static void store(Uint8* p, Vector v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-    static Vector zero() { return _mm_setzero_si128(); }
-    static Vector splat16(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
-    static Vector splat32(int v) { return _mm_set1_epi32(v); }
-    static bool all_zero(Vector v) { return _mm_movemask_epi8(_mm_cmpeq_epi32(v, zero())) == 0xFFFF; }
-    static Vector equal32(Vector a, Vector b) { return _mm_cmpeq_epi32(a, b); }
-    static bool all_set(Vector v) { return _mm_movemask_epi8(v) == 0xFFFF; }
-    // floor(sqrt(x * 255)) of each 32-bit lane, through floats
-    static Vector root_of_255_times(Vector x) {
-        return _mm_cvttps_epi32(_mm_sqrt_ps(_mm_mul_ps(_mm_cvtepi32_ps(x), _mm_set1_ps(255.0f))));
-    }
-    static Vector add16(Vector a, Vector b) { return _mm_add_epi16(a, b); }
-    static Vector sub16(Vector a, Vector b) { return _mm_sub_epi16(a, b); }
-    static Vector mullo16(Vector a, Vector b) { return _mm_mullo_epi16(a, b); }
-    // x / 255 for x up to 65025, exact as (x * 0x8081) >> 23
-    static Vector divide_by_255(Vector x) {
-        return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
-    }
-    template <int bits> static Vector shr_u16(Vector a) { return _mm_srli_epi16(a, bits); }
-    template <int bits> static Vector shr_s16(Vector a) { return _mm_srai_epi16(a, bits); }
-    template <int bits> static Vector shr_u32(Vector a) { return _mm_srli_epi32(a, bits); }
-    template <int bits> static Vector shl_u32(Vector a) { return _mm_slli_epi32(a, bits); }
-    static Vector and_(Vector a, Vector b) { return _mm_and_si128(a, b); }
-    static Vector or_(Vector a, Vector b) { return _mm_or_si128(a, b); }
-    static Vector xor_(Vector a, Vector b) { return _mm_xor_si128(a, b); }
-    static Vector and_not(Vector a, Vector b) { return _mm_andnot_si128(a, b); }  // ~a & b
-    static Vector pack_s32(Vector a, Vector b) { return _mm_packs_epi32(a, b); }
-    static Vector pack_u16(Vector a, Vector b) { return _mm_packus_epi16(a, b); }
-    static Vector low8(Vector a, Vector b) { return _mm_unpacklo_epi8(a, b); }
-    static Vector high8(Vector a, Vector b) { return _mm_unpackhi_epi8(a, b); }
-    static Vector low16(Vector a, Vector b) { return _mm_unpacklo_epi16(a, b); }
-    static Vector low32(Vector a, Vector b) { return _mm_unpacklo_epi32(a, b); }
-    static Vector high32(Vector a, Vector b) { return _mm_unpackhi_epi32(a, b); }
-};
-#pragma GCC pop_options
-
-#pragma GCC push_options
-#pragma GCC target("avx2")
-struct Pixels8 {
-    using Vector = __m256i;
-    static constexpr int pixels = 8;
-    static Vector load(const Uint8* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-    static void store(Uint8* p, Vector v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
-    static Vector zero() { return _mm256_setzero_si256(); }
-    static Vector splat16(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }
-    static Vector splat32(int v) { return _mm256_set1_epi32(v); }
-    static bool all_zero(Vector v) { return _mm256_testz_si256(v, v); }
-    static Vector equal32(Vector a, Vector b) { return _mm256_cmpeq_epi32(a, b); }
-    static bool all_set(Vector v) { return _mm256_movemask_epi8(v) == -1; }
-    static Vector root_of_255_times(Vector x) {
-        return _mm256_cvttps_epi32(_mm256_sqrt_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(x), _mm256_set1_ps(255.0f))));
-    }
-    static Vector add16(Vector a, Vector b) { return _mm256_add_epi16(a, b); }
-    static Vector sub16(Vector a, Vector b) { return _mm256_sub_epi16(a, b); }
-    static Vector mullo16(Vector a, Vector b) { return _mm256_mullo_epi16(a, b); }
-    static Vector divide_by_255(Vector x) {
-        return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
-    }
-    template <int bits> static Vector shr_u16(Vector a) { return _mm256_srli_epi16(a, bits); }
-    template <int bits> static Vector shr_s16(Vector a) { return _mm256_srai_epi16(a, bits); }
-    template <int bits> static Vector shr_u32(Vector a) { return _mm256_srli_epi32(a, bits); }
-    template <int bits> static Vector shl_u32(Vector a) { return _mm256_slli_epi32(a, bits); }
-    static Vector and_(Vector a, Vector b) { return _mm256_and_si256(a, b); }
-    static Vector or_(Vector a, Vector b) { return _mm256_or_si256(a, b); }
-    static Vector xor_(Vector a, Vector b) { return _mm256_xor_si256(a, b); }
-    static Vector and_not(Vector a, Vector b) { return _mm256_andnot_si256(a, b); }  // ~a & b
-    static Vector pack_s32(Vector a, Vector b) { return _mm256_packs_epi32(a, b); }
-    static Vector pack_u16(Vector a, Vector b) { return _mm256_packus_epi16(a, b); }
-    static Vector low8(Vector a, Vector b) { return _mm256_unpacklo_epi8(a, b); }
-    static Vector high8(Vector a, Vector b) { return _mm256_unpackhi_epi8(a, b); }
-    static Vector low16(Vector a, Vector b) { return _mm256_unpacklo_epi16(a, b); }
-    static Vector low32(Vector a, Vector b) { return _mm256_unpacklo_epi32(a, b); }
-    static Vector high32(Vector a, Vector b) { return _mm256_unpackhi_epi32(a, b); }
-};
-#pragma GCC pop_options
-
-// The loops take and return vectors only between functions that are inlined
-// into one built for the vectors' instruction set, so the compiler's note
-// that such a call would pass 32-byte vectors differently without AVX
-// concerns calls that never happen.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-// d + trunc((s - d) * a / 255) in 16-bit lanes: a negative difference is
-// divided as its magnitude and negated again, which truncates toward zero
-// as the integer formula does. (Through a reference: the compiler notes
-// every template that returns a 32-byte vector at the end of the file,
-// beyond the reach of the pragma above.)
-template <class V>
-__attribute__((always_inline)) inline void blend_lanes(const typename V::Vector& s16, const typename V::Vector& d16,
-                                                       const typename V::Vector& a, typename V::Vector& blended) {
-    const auto diff = V::sub16(s16, d16);
-    const auto sign = V::template shr_s16<15>(diff);
-    const auto magnitude = V::sub16(V::xor_(diff, sign), sign);
-    const auto q = V::divide_by_255(V::mullo16(magnitude, a));
-    blended = V::add16(d16, V::sub16(V::xor_(q, sign), sign));
+// Four pixels at a time with SSE2. The coverage floor(sqrt(255 a)) comes
+// from a float square root, which is exact here: 255 a is at most 65025, and
+// a float holds it and its root without rounding across an integer. The
+// division by 255 of a value up to 65025 is exact as (x * 0x8081) >> 23; a
+// negative difference is divided as its magnitude and negated again, which
+// truncates toward zero as the integer formula does.
+// d + trunc((s - d) * a / 255) in eight 16-bit lanes.
+__attribute__((target("sse2"), always_inline)) inline __m128i blend_lanes_sse2(__m128i s16,
+                                                                             __m128i d16,
+                                                                             __m128i a) {
+    const __m128i div255 = _mm_set1_epi16(static_cast<short>(0x8081));
+    __m128i diff = _mm_sub_epi16(s16, d16);
+    __m128i sign = _mm_srai_epi16(diff, 15);
+    __m128i magnitude = _mm_sub_epi16(_mm_xor_si128(diff, sign), sign);
+    __m128i q = _mm_srli_epi16(_mm_mulhi_epu16(_mm_mullo_epi16(magnitude, a), div255), 7);
+    q = _mm_sub_epi16(_mm_xor_si128(q, sign), sign);
+    return _mm_add_epi16(d16, q);
 }
 
-// The pixels' 16-bit alphas A0 A1 A2 A3 A0 A1 A2 A3 (per 128-bit half)
-// spread over the channels: A0 x4 A1 x4 in low, A2 x4 A3 x4 in high.
-template <class V>
-__attribute__((always_inline)) inline void spread_alphas(const typename V::Vector& a16, typename V::Vector& low,
-                                                         typename V::Vector& high) {
-    const auto pairs = V::low16(a16, a16);  // A0 A0 A1 A1 A2 A2 A3 A3
-    low = V::low32(pairs, pairs);
-    high = V::high32(pairs, pairs);
-}
-
-// The coverage floor(sqrt(255 a)) comes from a float square root, which is
-// exact here: 255 a is at most 65025, and a float holds it and its root
-// without rounding across an integer. Returns the pixels done: the whole
-// vectors of the row; the caller blends the rest.
-template <class V, bool full_opacity>
-__attribute__((always_inline)) inline int blend_vectors(const Uint8* s, Uint8* d, int w, int global_alpha) {
-    const auto zero = V::zero();
-    const auto g = V::splat16(global_alpha);
-    const auto colour_mask = V::splat32(0x00FFFFFF);
-    const auto solid = V::splat32(255);
+template <bool full_opacity>
+__attribute__((target("sse2"))) void blend_row_sse2(const Uint8* s, Uint8* d, int w,
+                                                    int global_alpha) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i div255 = _mm_set1_epi16(static_cast<short>(0x8081));
+    const __m128i g = _mm_set1_epi16(static_cast<short>(global_alpha));
+    const __m128i colour_mask = _mm_set1_epi32(0x00FFFFFF);
+    const __m128 scale = _mm_set1_ps(255.0f);
     int x = 0;
-    for (; x + V::pixels <= w; x += V::pixels) {
-        const auto sp = V::load(s + x * 4);
-        const auto source_alpha = V::template shr_u32<24>(sp);
-        // Runs of clear or (at full opacity) solid pixels are common in
-        // pictures: they leave the target as it was or replace it outright.
-        if (V::all_zero(source_alpha)) continue;
-        if (full_opacity && V::all_set(V::equal32(source_alpha, solid))) {
-            V::store(d + x * 4, sp);
+    for (; x + 4 <= w; x += 4) {
+        __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x * 4));
+        __m128i source_alpha = _mm_srli_epi32(sp, 24);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(source_alpha, zero)) == 0xFFFF) continue;
+        if (full_opacity &&
+            _mm_movemask_epi8(_mm_cmpeq_epi32(source_alpha, _mm_set1_epi32(255))) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 4), sp);
             continue;
         }
-        const auto dp = V::load(d + x * 4);
-        const auto a32 = V::root_of_255_times(source_alpha);
-        auto a16 = V::pack_s32(a32, a32);
-        if (!full_opacity) a16 = V::divide_by_255(V::mullo16(a16, g));
-        typename V::Vector a_low, a_high;
-        spread_alphas<V>(a16, a_low, a_high);
-        typename V::Vector low, high;
-        blend_lanes<V>(V::low8(sp, zero), V::low8(dp, zero), a_low, low);
-        blend_lanes<V>(V::high8(sp, zero), V::high8(dp, zero), a_high, high);
-        const auto colour = V::and_(V::pack_u16(low, high), colour_mask);
-        const auto a_top = V::template shl_u32<24>(V::low16(a16, zero));
-        const auto out_alpha = V::or_(V::and_not(colour_mask, dp), a_top);
-        V::store(d + x * 4, V::or_(colour, out_alpha));
+        __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x * 4));
+        __m128 alpha = _mm_cvtepi32_ps(source_alpha);
+        __m128i a32 = _mm_cvttps_epi32(_mm_sqrt_ps(_mm_mul_ps(alpha, scale)));
+        __m128i a16 = _mm_packs_epi32(a32, a32);  // A0 A1 A2 A3 A0 A1 A2 A3
+        if (!full_opacity)
+            a16 = _mm_srli_epi16(_mm_mulhi_epu16(_mm_mullo_epi16(a16, g), div255), 7);
+        __m128i pairs = _mm_unpacklo_epi16(a16, a16);   // A0 A0 A1 A1 A2 A2 A3 A3
+        __m128i a_lo = _mm_unpacklo_epi32(pairs, pairs);  // A0 x4, A1 x4
+        __m128i a_hi = _mm_unpackhi_epi32(pairs, pairs);  // A2 x4, A3 x4
+
+        __m128i lo = blend_lanes_sse2(_mm_unpacklo_epi8(sp, zero), _mm_unpacklo_epi8(dp, zero), a_lo);
+        __m128i hi = blend_lanes_sse2(_mm_unpackhi_epi8(sp, zero), _mm_unpackhi_epi8(dp, zero), a_hi);
+        __m128i colour = _mm_and_si128(_mm_packus_epi16(lo, hi), colour_mask);
+        __m128i a_top = _mm_slli_epi32(_mm_unpacklo_epi16(a16, zero), 24);
+        __m128i out_alpha = _mm_or_si128(_mm_andnot_si128(colour_mask, dp), a_top);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 4), _mm_or_si128(colour, out_alpha));
     }
-    return x;
-}
-
-// c * a >> 8 per channel in 16-bit lanes (at most 255 * 254, no overflow);
-// an opaque pixel keeps its colour. Returns the pixels done, as above.
-template <class V>
-__attribute__((always_inline)) inline int over_black_vectors(const Uint8* s, Uint8* d, int w) {
-    const auto zero = V::zero();
-    const auto colour_mask = V::splat32(0x00FFFFFF);
-    const auto solid = V::splat32(255);
-    int x = 0;
-    for (; x + V::pixels <= w; x += V::pixels) {
-        const auto sp = V::load(s + x * 4);
-        const auto a32 = V::template shr_u32<24>(sp);
-        const auto opaque = V::equal32(a32, solid);
-        auto out = sp;  // the whole player screen: nothing to scale
-        if (!V::all_set(opaque)) {
-            typename V::Vector a_low, a_high;
-            spread_alphas<V>(V::pack_s32(a32, a32), a_low, a_high);
-            const auto low = V::template shr_u16<8>(V::mullo16(V::low8(sp, zero), a_low));
-            const auto high = V::template shr_u16<8>(V::mullo16(V::high8(sp, zero), a_high));
-            out = V::or_(V::and_(opaque, sp), V::and_not(opaque, V::pack_u16(low, high)));
-        }
-        V::store(d + x * 4, V::and_(out, colour_mask));
-    }
-    return x;
-}
-
-#pragma GCC diagnostic pop
-
-// Each loop for each width, built for its instruction set; the pixels left
-// over go through the next narrower loop.
-template <bool full_opacity>
-__attribute__((target("sse2"), flatten)) void blend_row_sse2(const Uint8* s, Uint8* d, int w, int global_alpha) {
-    const int x = blend_vectors<Pixels4, full_opacity>(s, d, w, global_alpha);
     blend_pixels<full_opacity>(s + x * 4, d + x * 4, w - x, global_alpha);
 }
 
+// The same arithmetic eight pixels at a time, where the processor has AVX2.
+__attribute__((target("avx2"), always_inline)) inline __m256i blend_lanes_avx2(__m256i s16,
+                                                                             __m256i d16,
+                                                                             __m256i a) {
+    const __m256i div255 = _mm256_set1_epi16(static_cast<short>(0x8081));
+    __m256i diff = _mm256_sub_epi16(s16, d16);
+    __m256i sign = _mm256_srai_epi16(diff, 15);
+    __m256i magnitude = _mm256_sub_epi16(_mm256_xor_si256(diff, sign), sign);
+    __m256i q =
+        _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(magnitude, a), div255), 7);
+    q = _mm256_sub_epi16(_mm256_xor_si256(q, sign), sign);
+    return _mm256_add_epi16(d16, q);
+}
+
 template <bool full_opacity>
-__attribute__((target("avx2"), flatten)) void blend_row_avx2(const Uint8* s, Uint8* d, int w, int global_alpha) {
-    const int x = blend_vectors<Pixels8, full_opacity>(s, d, w, global_alpha);
+__attribute__((target("avx2"))) void blend_row_avx2(const Uint8* s, Uint8* d, int w,
+                                                    int global_alpha) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i div255 = _mm256_set1_epi16(static_cast<short>(0x8081));
+    const __m256i g = _mm256_set1_epi16(static_cast<short>(global_alpha));
+    const __m256i colour_mask = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256 scale = _mm256_set1_ps(255.0f);
+    int x = 0;
+    for (; x + 8 <= w; x += 8) {
+        __m256i sp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + x * 4));
+        __m256i source_alpha = _mm256_srli_epi32(sp, 24);
+        // Runs of clear or (at full opacity) solid pixels are common in
+        // pictures: they leave the target as it was or replace it outright.
+        if (_mm256_testz_si256(source_alpha, source_alpha)) continue;
+        if (full_opacity &&
+            _mm256_movemask_epi8(_mm256_cmpeq_epi32(source_alpha, _mm256_set1_epi32(255))) == -1) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x * 4), sp);
+            continue;
+        }
+        __m256i dp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + x * 4));
+        __m256 alpha = _mm256_cvtepi32_ps(source_alpha);
+        __m256i a32 = _mm256_cvttps_epi32(_mm256_sqrt_ps(_mm256_mul_ps(alpha, scale)));
+        // Per 128-bit lane: A0 A1 A2 A3 A0 A1 A2 A3 (lanes stay apart in AVX2 packs).
+        __m256i a16 = _mm256_packs_epi32(a32, a32);
+        if (!full_opacity)
+            a16 = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(a16, g), div255), 7);
+        __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
+        __m256i a_lo = _mm256_unpacklo_epi32(pairs, pairs);
+        __m256i a_hi = _mm256_unpackhi_epi32(pairs, pairs);
+
+        __m256i lo = blend_lanes_avx2(_mm256_unpacklo_epi8(sp, zero),
+                                      _mm256_unpacklo_epi8(dp, zero), a_lo);
+        __m256i hi = blend_lanes_avx2(_mm256_unpackhi_epi8(sp, zero),
+                                      _mm256_unpackhi_epi8(dp, zero), a_hi);
+        __m256i colour = _mm256_and_si256(_mm256_packus_epi16(lo, hi), colour_mask);
+        __m256i a_top = _mm256_slli_epi32(_mm256_unpacklo_epi16(a16, zero), 24);
+        __m256i out_alpha = _mm256_or_si256(_mm256_andnot_si256(colour_mask, dp), a_top);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x * 4), _mm256_or_si256(colour, out_alpha));
+    }
     blend_row_sse2<full_opacity>(s + x * 4, d + x * 4, w - x, global_alpha);
 }
 
-__attribute__((target("sse2"), flatten)) void over_black_row_sse2(const Uint8* s, Uint8* d, int w) {
-    const int x = over_black_vectors<Pixels4>(s, d, w);
+// c * a >> 8 per channel in 16-bit lanes (at most 255 * 254, no overflow).
+__attribute__((target("sse2"))) void over_black_row_sse2(const Uint8* s, Uint8* d, int w) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colour_mask = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i solid = _mm_set1_epi32(255);
+    int x = 0;
+    for (; x + 4 <= w; x += 4) {
+        __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x * 4));
+        __m128i a32 = _mm_srli_epi32(sp, 24);
+        __m128i a16 = _mm_packs_epi32(a32, a32);
+        __m128i pairs = _mm_unpacklo_epi16(a16, a16);
+        __m128i a_lo = _mm_unpacklo_epi32(pairs, pairs);
+        __m128i a_hi = _mm_unpackhi_epi32(pairs, pairs);
+        __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sp, zero), a_lo), 8);
+        __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sp, zero), a_hi), 8);
+        __m128i scaled = _mm_packus_epi16(lo, hi);
+        __m128i opaque = _mm_cmpeq_epi32(a32, solid);
+        __m128i out = _mm_or_si128(_mm_and_si128(opaque, sp), _mm_andnot_si128(opaque, scaled));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 4), _mm_and_si128(out, colour_mask));
+    }
     over_black_pixels(s + x * 4, d + x * 4, w - x);
 }
 
-__attribute__((target("avx2"), flatten)) void over_black_row_avx2(const Uint8* s, Uint8* d, int w) {
-    const int x = over_black_vectors<Pixels8>(s, d, w);
+__attribute__((target("avx2"))) void over_black_row_avx2(const Uint8* s, Uint8* d, int w) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i colour_mask = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i solid = _mm256_set1_epi32(255);
+    int x = 0;
+    for (; x + 8 <= w; x += 8) {
+        __m256i sp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + x * 4));
+        __m256i a32 = _mm256_srli_epi32(sp, 24);
+        __m256i out;
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(a32, solid)) == -1) {
+            out = sp;  // the whole player screen: nothing to scale
+        } else {
+            __m256i a16 = _mm256_packs_epi32(a32, a32);
+            __m256i pairs = _mm256_unpacklo_epi16(a16, a16);
+            __m256i a_lo = _mm256_unpacklo_epi32(pairs, pairs);
+            __m256i a_hi = _mm256_unpackhi_epi32(pairs, pairs);
+            __m256i lo =
+                _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sp, zero), a_lo), 8);
+            __m256i hi =
+                _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(sp, zero), a_hi), 8);
+            __m256i scaled = _mm256_packus_epi16(lo, hi);
+            __m256i opaque = _mm256_cmpeq_epi32(a32, solid);
+            out = _mm256_or_si256(_mm256_and_si256(opaque, sp), _mm256_andnot_si256(opaque, scaled));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x * 4), _mm256_and_si256(out, colour_mask));
+    }
     over_black_row_sse2(s + x * 4, d + x * 4, w - x);
 }
 
