@@ -57,7 +57,7 @@ target_link_libraries(vellumbra PRIVATE diskplayer_core)
 set_target_properties(vellumbra PROPERTIES OUTPUT_NAME ${DISK_NAME})
 
 # The reference decode for the check: the same libvorbis build, straight.
-add_executable(decode_reference ${CMAKE_SOURCE_DIR}/tests/windows/decode_reference.c)
+add_executable(decode_reference ${CMAKE_SOURCE_DIR}/tests/support/straight_decode.c)
 target_include_directories(decode_reference SYSTEM PRIVATE ${deps}/include)
 target_link_directories(decode_reference PRIVATE ${deps}/lib)
 target_link_libraries(decode_reference PRIVATE vorbisfile vorbis ogg)

@@ -1,7 +1,8 @@
 /* Decodes Ogg Vorbis files one after another into raw PCM (signed 16-bit
    little-endian stereo at 44100 Hz) with nothing but libvorbisfile's
-   ov_read: what the page's sound must equal where no key was pressed.
-   Built with the page's own library build and run under node.
+   ov_read: what a port's sound must equal where no key was pressed. Each
+   port builds it against its own library build (the page's, run under
+   node; the Windows program's, run under Wine).
    Usage: straight_decode out.raw track.ogg... */
 #include <stdio.h>
 #include <vorbis/vorbisfile.h>
