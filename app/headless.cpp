@@ -93,6 +93,15 @@ fs::path stage_disk(const fs::path& disk, const std::string& music) {
     return stage;
 }
 
+// One buffer as the device plays it: the engine's callback while the
+// device runs, silence while it is paused.
+void play_buffer(Sint16* out, int frames) {
+    if (is_playing())
+        audio_callback(nullptr, reinterpret_cast<Uint8*>(out), frames * 4);
+    else
+        std::fill(out, out + 2 * frames, Sint16(0));
+}
+
 double seconds_of(const std::vector<std::string>& tracks) {
     double total = 0;
     auto track = std::make_unique<Vorbis>();
@@ -251,11 +260,7 @@ void HeadlessProgram::advance() {
     // while the listener hears it.
     while (audio_service()) {
     }
-    if (is_playing())
-        audio_callback(nullptr, reinterpret_cast<Uint8*>(sound_buffer.data()),
-                       static_cast<int>(sound_buffer.size() * sizeof(Sint16)));
-    else
-        std::fill(sound_buffer.begin(), sound_buffer.end(), Sint16(0));
+    play_buffer(sound_buffer.data(), static_cast<int>(sound_buffer.size() / 2));
     while (audio_service()) {
     }
     wait_for_notifications();
@@ -287,10 +292,7 @@ void HeadlessProgram::pull_sound(Sint16* out, int frames) {
     constexpr int device_frames = 1024;  // the buffer the program's device asks for
     for (int done = 0; done < frames; done += device_frames) {
         const int n = std::min(device_frames, frames - done);
-        if (is_playing())
-            audio_callback(nullptr, reinterpret_cast<Uint8*>(out + 2 * done), n * 4);
-        else
-            std::fill(out + 2 * done, out + 2 * (done + n), Sint16(0));
+        play_buffer(out + 2 * done, n);
     }
 }
 
