@@ -93,41 +93,62 @@ long long read_at(int fd, char* buffer, long size, long long offset) { return pr
 
 }  // namespace
 
-bool ogg_pages_intact(int fd) {
-#ifdef _WIN32
-    const KeptPosition kept(fd);
-#endif
-    constexpr long block = 65536;
+struct OggPageCheck::State {
+    int fd;
     ogg_sync_state sync;
-    ogg_sync_init(&sync);
     PageCheck check;
     long long offset = 0;
+};
+
+OggPageCheck::OggPageCheck(int fd) : state(new State) {
+    state->fd = fd;
+    ogg_sync_init(&state->sync);
+}
+
+OggPageCheck::~OggPageCheck() { ogg_sync_clear(&state->sync); }
+
+bool OggPageCheck::step() {
+    if (done)
+        return true;
+#ifdef _WIN32
+    const KeptPosition kept(state->fd);
+#endif
+    constexpr long block = 65536;
+    ogg_sync_state& sync = state->sync;
     bool intact = true;
-    for (;;) {
+    bool at_end = false;
+    for (long read = 0; intact && !at_end && read < bytes_per_step; read += block) {
         char* buffer = ogg_sync_buffer(&sync, block);
         if (buffer == nullptr) {
             intact = false;
             break;
         }
-        const long long got = read_at(fd, buffer, block, offset);
+        const long long got = read_at(state->fd, buffer, block, state->offset);
         if (got < 0) {
             intact = false;
             break;
         }
         ogg_sync_wrote(&sync, static_cast<long>(got));
-        offset += got;
+        state->offset += got;
         ogg_page page;
         long result;
         // Negative: bytes skipped before a page could be found, which is
         // damage (or a page whose checksum is wrong, skipped the same way).
         while (intact && (result = ogg_sync_pageseek(&sync, &page)) != 0)
-            intact = result > 0 && check.accept(page);
-        if (!intact || got == 0)
-            break;
+            intact = result > 0 && state->check.accept(page);
+        at_end = got == 0;
     }
+    if (intact && !at_end)
+        return false;
     // Bytes left over at the end are a page cut short.
-    if (intact)
-        intact = sync.fill == sync.returned && check.all_ended();
-    ogg_sync_clear(&sync);
-    return intact;
+    verdict = intact && sync.fill == sync.returned && state->check.all_ended();
+    done = true;
+    return true;
+}
+
+bool ogg_pages_intact(int fd) {
+    OggPageCheck check(fd);
+    while (!check.step()) {
+    }
+    return check.intact();
 }

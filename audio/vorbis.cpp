@@ -13,7 +13,7 @@
 
 Vorbis::Vorbis()
     : opened(false), dropped(false), bitstream(0), info(nullptr), file(), ahead(), ahead_begin(0), ahead_end(0),
-      stop(Stop::none), framing(Framing::unchecked), seek_goal(0), held(nullptr) {}
+      stop(Stop::none), framing(Framing::unchecked), seek_goal(0), check_seconds(0), held(nullptr) {}
 
 Vorbis::~Vorbis() {
     if (opened && !dropped)
@@ -28,6 +28,7 @@ void Vorbis::close() {
     info = nullptr;
     forget_ahead();
     framing = Framing::unchecked;
+    page_check.reset();
 }
 
 bool Vorbis::open(const std::string& path) {
@@ -167,7 +168,33 @@ Vorbis::SeekProgress Vorbis::begin_seek(double seconds) {
     const double length = total();
     if (!std::isfinite(length) || !(seconds >= 0 && seconds < length))
         return SeekProgress::unmoved;
-    if (!framing_intact())
+    if (framing == Framing::unchecked) {
+        // ov_fopen reads through a stdio stream of its own; the check reads
+        // the same descriptor without moving it. A newer target asked for
+        // while the check runs goes on with it.
+        FILE* source = static_cast<FILE*>(file.datasource);
+        if (source == nullptr) {
+            framing = Framing::damaged;
+        } else {
+            if (!page_check)
+                page_check.reset(new OggPageCheck(fileno(source)));
+            check_seconds = seconds;
+            return continue_page_check();
+        }
+    }
+    return seek_checked(seconds);
+}
+
+Vorbis::SeekProgress Vorbis::continue_page_check() {
+    if (!page_check->step())
+        return SeekProgress::unfinished;
+    framing = page_check->intact() ? Framing::intact : Framing::damaged;
+    page_check.reset();
+    return seek_checked(check_seconds);
+}
+
+Vorbis::SeekProgress Vorbis::seek_checked(double seconds) {
+    if (framing != Framing::intact)
         return seek_by_decoding(seconds);
     // What was decoded ahead still plays when the seek fails.
     int result = -1;
@@ -184,18 +211,9 @@ Vorbis::SeekProgress Vorbis::begin_seek(double seconds) {
 Vorbis::SeekProgress Vorbis::continue_seek() {
     if (!opened || dropped)
         return SeekProgress::moved;
+    if (page_check)
+        return continue_page_check();
     return decode_toward_goal();
-}
-
-bool Vorbis::framing_intact() {
-    if (framing == Framing::unchecked) {
-        // ov_fopen reads through a stdio stream of its own; the check reads
-        // the same descriptor without moving it.
-        FILE* source = static_cast<FILE*>(file.datasource);
-        framing = source != nullptr && ogg_pages_intact(fileno(source)) ? Framing::intact
-                                                                        : Framing::damaged;
-    }
-    return framing == Framing::intact;
 }
 
 Vorbis::SeekProgress Vorbis::seek_by_decoding(double seconds) {

@@ -9,7 +9,10 @@
 
 #include <SDL.h>
 #include <vorbis/vorbisfile.h>
+#include <memory>
 #include <string>
+
+class OggPageCheck;
 
 class Vorbis {
 public:
@@ -37,9 +40,9 @@ public:
     // decoder, and the sound decoded ahead would then jump. A stream whose
     // pages are damaged is sought by decoding up to the target instead.
     void seek(double seconds);
-    // The same seek cut into slices, each decoding a bounded stretch, so a
-    // long seek in a damaged stream can give way to other work or to a
-    // newer request between slices. begin_seek makes the first; while the
+    // The same seek cut into slices, each checking or decoding a bounded
+    // stretch, so the first seek in a long track and any seek in a damaged
+    // one can give way to other work or to a newer request between slices. begin_seek makes the first; while the
     // result is unfinished, continue_seek makes the next. Unmoved: nothing
     // was asked of the library (a target outside the track) or its seek
     // failed, and what was decoded ahead still plays.
@@ -74,9 +77,12 @@ private:
     // open to the engine, reads as ended, so the engine moves on.
     void abandon();
     // The library's bisecting seek reads past freed memory on some damaged
-    // streams, so a stream's pages are checked once, before its first seek.
+    // streams, so a stream's pages are checked once, before its first seek,
+    // in slices like the seek's own.
     enum class Framing { unchecked, intact, damaged };
-    bool framing_intact();
+    SeekProgress continue_page_check();
+    // The seek once the pages are known.
+    SeekProgress seek_checked(double seconds);
     // Reaches the target by decoding, from where the decoder stands when the
     // target lies ahead of it, else from a fresh start of the same file.
     SeekProgress seek_by_decoding(double seconds);
@@ -96,5 +102,7 @@ private:
     Stop stop;  // reported once read has handed out everything before it
     Framing framing;
     long long seek_goal;  // sample the seek by decoding is heading for
+    std::unique_ptr<OggPageCheck> page_check;  // under way for a first seek
+    double check_seconds;  // where that seek goes once the pages are known
     std::string* held;
 };

@@ -160,6 +160,55 @@ TEST_F(DamagedSeek, the_page_check_passes_encoder_output_and_fails_every_kind_of
     EXPECT_FALSE(ogg_pages_intact(-1)) << "an unreadable file";
 }
 
+// A file of several steps' length is checked a bounded stretch at a time,
+// stops at the first damage, and a first seek in it waits for the check in
+// slices yet lands where the same seek made at once lands.
+TEST_F(DamagedSeek, the_page_check_of_a_long_file_runs_in_bounded_steps_and_a_first_seek_waits_for_it) {
+    Bytes chain;
+    while (chain.size() < 3 * size_t(OggPageCheck::bytes_per_step))
+        chain.insert(chain.end(), bytes.begin(), bytes.end());
+    Bytes early = chain, late = chain;
+    early[pages[2].begin + 40] ^= 1;
+    late[chain.size() - bytes.size() + pages[2].begin + 40] ^= 1;
+    const size_t whole_steps = chain.size() / size_t(OggPageCheck::bytes_per_step) + 1;
+    struct Case { const char* name; const Bytes& file; bool intact; size_t min_steps, max_steps; };
+    const Case cases[] = {
+        {"intact", chain, true, whole_steps, whole_steps},
+        {"damaged at the start", early, false, 1, 1},
+        {"damaged at the end", late, false, whole_steps - 1, whole_steps},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder / "long.ogg";
+        save(path, c.file);
+        const int fd = open(path.c_str(), O_RDONLY);
+        OggPageCheck check(fd);
+        size_t steps = 1;
+        while (!check.step()) ++steps;
+        close(fd);
+        EXPECT_EQ(check.intact(), c.intact) << c.name;
+        EXPECT_GE(steps, c.min_steps) << c.name;
+        EXPECT_LE(steps, c.max_steps) << c.name;
+    }
+
+    const std::string path = folder / "long.ogg";
+    save(path, chain);
+    const double target = 10.5;
+    Vorbis at_once, sliced;
+    ASSERT_TRUE(at_once.open(path));
+    ASSERT_TRUE(sliced.open(path));
+    ASSERT_GT(at_once.total(), target) << chain.size();
+    at_once.seek(target);
+    int slices = 1;
+    Vorbis::SeekProgress progress = sliced.begin_seek(target);
+    while (progress == Vorbis::SeekProgress::unfinished) {
+        progress = sliced.continue_seek();
+        ++slices;
+    }
+    EXPECT_EQ(progress, Vorbis::SeekProgress::moved);
+    EXPECT_GE(size_t(slices), whole_steps);
+    EXPECT_EQ(play(sliced, 50), play(at_once, 50));
+}
+
 // The library refuses a target outside [0, length) only after taking a lap
 // from the decoder; a refused seek must leave the sound continuous.
 TEST_F(DamagedSeek, a_target_outside_the_track_is_refused_without_a_jump_in_the_sound) {
