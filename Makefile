@@ -4,7 +4,7 @@ BUILD := build
 JOBS  := 2
 
 .PHONY: all deps configure build run test bench fuzz fuzz-build check-threads dist check-dist clean
-.PHONY: web check-web
+.PHONY: web check-web check-pulse
 FUZZ_SECONDS := 60
 FUZZ_TARGETS :=
 
@@ -36,6 +36,12 @@ test: build fuzz-build
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 \
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	    BAD_INPUT_RSS_LIMIT_KB=400000 STORM_RSS_SLACK_KB=200000 ctest --output-on-failure -j $(JOBS)
+
+# Two tracks through a real PulseAudio server with every processor busy,
+# twenty times, each recording byte for byte. Not in CI: about seven minutes.
+check-pulse: build
+	@./scripts/install-deps --pulse
+	./scripts/check-pulse $(BUILD)/disk
 
 # The libFuzzer targets (clang); make test runs each briefly over its seeds.
 # make fuzz runs them side by side, FUZZ_SECONDS each (FUZZ_TARGETS to pick;
