@@ -22,6 +22,7 @@
 #endif
 #endif
 #if DISKPLAYER_THREADS
+#include <system_error>
 #include <thread>
 #endif
 
@@ -116,7 +117,9 @@ std::atomic<void (*)()> playback_stopped_handler{nullptr};
 struct Notification {
     explicit Notification(std::atomic<void (*)()>* handler_slot) : slot(handler_slot) {}
     std::atomic<void (*)()>* slot;
-    SDL_Thread* thread = nullptr;
+#if DISKPLAYER_THREADS
+    std::thread thread;
+#endif
     std::atomic<bool> done{false};
 };
 
@@ -126,32 +129,38 @@ struct Notification {
 dlib::mutex notification_lock;
 std::list<Notification> notifications;
 
-int run_notification(void* data) {
-    Notification* record = static_cast<Notification*>(data);
+void run_notification(Notification* record) {
     // The slot is read now, not when the event happened: a handler installed
     // after the event still gets it.
     if (void (*handler)() = record->slot->load())
         handler();
     record->done.store(true, std::memory_order_release);
-    return 0;
+}
+
+// Joins the record's thread, or runs its handler here where it has none.
+void finish_notification(Notification& record) {
+#if DISKPLAYER_THREADS
+    if (record.thread.joinable()) {
+        record.thread.join();
+        return;
+    }
+#endif
+    run_notification(&record);
 }
 
 // Joins the threads that have finished; bounded however often tracks change.
 void reap_finished_notifications() {
-    std::vector<SDL_Thread*> finished;
+    std::list<Notification> finished;
     {
         dlib::auto_mutex lock(notification_lock);
         for (auto it = notifications.begin(); it != notifications.end();) {
-            if (it->done.load(std::memory_order_acquire)) {
-                finished.push_back(it->thread);
-                it = notifications.erase(it);
-            } else {
-                ++it;
-            }
+            const auto record = it++;
+            if (record->done.load(std::memory_order_acquire))
+                finished.splice(finished.end(), notifications, record);
         }
     }
-    for (SDL_Thread* thread : finished)
-        SDL_WaitThread(thread, nullptr);
+    for (Notification& record : finished)
+        finish_notification(record);
 }
 
 void deliver(std::atomic<void (*)()>& slot) {
@@ -159,7 +168,15 @@ void deliver(std::atomic<void (*)()>& slot) {
     dlib::auto_mutex lock(notification_lock);
     notifications.emplace_back(&slot);
     Notification& record = notifications.back();
-    record.thread = SDL_CreateThread(run_notification, &record);
+#if DISKPLAYER_THREADS
+    // Not SDL_CreateThread: it waits until the new thread has started,
+    // which is a trip through the scheduler under audio_lock, and the
+    // frame thread waited 1.5 to 2 ms for that lock at every track change.
+    try {
+        record.thread = std::thread(run_notification, &record);
+    } catch (const std::system_error&) {
+    }
+#endif
     // Without a thread (a build without threads, as in a web page) the
     // record waits, and the next wait_for_notifications runs the handler on
     // its caller's thread, outside audio_lock: the notification comes late
@@ -819,12 +836,8 @@ void wait_for_notifications() {
         }
         if (all.empty())
             break;
-        for (Notification& record : all) {
-            if (record.thread)
-                SDL_WaitThread(record.thread, nullptr);
-            else
-                run_notification(&record);
-        }
+        for (Notification& record : all)
+            finish_notification(record);
     }
 }
 

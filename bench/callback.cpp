@@ -167,6 +167,8 @@ int main(int argc, char** argv) {
     // the others, where any time beyond the call's own work was spent
     // waiting for the lock's holder.
     std::atomic<bool> done{false};
+    std::atomic<double> sound_now{0};
+    double longest_wait = 0, longest_wait_at = 0;
     std::vector<double> waits, preempted;
     waits.reserve(1 << 20);
     std::thread frame([&] {
@@ -182,6 +184,10 @@ int main(int argc, char** argv) {
             const double took = std::chrono::duration<double, std::micro>(Clock::now() - begin).count();
             getrusage(RUSAGE_THREAD, &after);
             (after.ru_nivcsw != before.ru_nivcsw ? preempted : waits).push_back(took);
+            if (after.ru_nivcsw == before.ru_nivcsw && took > longest_wait) {
+                longest_wait = took;
+                longest_wait_at = sound_now.load();
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
@@ -196,6 +202,7 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     for (long n = 0; n < buffers; ++n) {
         const double sound = double(n) * buffer_seconds;
+        sound_now.store(sound);
         while (next_action < sizeof script / sizeof script[0] && script[next_action].at <= sound) {
             const Action& action = script[next_action++];
             if (action.what == 'n')
@@ -236,10 +243,10 @@ int main(int argc, char** argv) {
                 long(std::count_if(durations.begin(), durations.end(), [](double d) { return d > 2000; })),
                 worst_at);
     std::printf("frame thread's position and spectrum queries (audio_lock) over %zu calls: median %.1f us, "
-                "99.9th percentile %.1f us, worst %.1f us; %zu more calls preempted by the scheduler, "
-                "the longest %.1f us\n",
+                "99.9th percentile %.1f us, worst %.1f us at %.1f s of sound; %zu more calls preempted by the "
+                "scheduler, the longest %.1f us\n",
                 waits.size(), percentile(waits, 0.5), percentile(waits, 0.999), percentile(waits, 1.0),
-                preempted.size(), percentile(preempted, 1.0));
+                longest_wait_at, preempted.size(), percentile(preempted, 1.0));
     summary("callback, median us", percentile(durations, 0.5), "-", true);
     summary("callback, 99.9th percentile us", percentile(durations, 0.999), "-", true);
     summary("callback, worst ms", worst / 1000, "<= 2", worst <= 2000);

@@ -72,8 +72,17 @@ protected:
     // Unlocks SDL's thread and shuts the engine down; handler counts are
     // final afterwards.
     void finish() {
-        if (locked)
+        if (locked) {
+            // SDL's thread may have been waiting for its lock since the
+            // device started, past its own pause check: once let go it
+            // runs a callback (two at once on a fresh dummy device), which
+            // must not step the track behind the counts' back.
+            {
+                dlib::auto_mutex lock(audio_lock);
+                paused = true;
+            }
             SDL_UnlockAudio();
+        }
         locked = false;
         audio_shutdown();
         EXPECT_EQ(pending_notification_threads(), 0u);
