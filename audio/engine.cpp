@@ -378,9 +378,10 @@ void open_for_feed(std::int32_t index, FeedTrack& made) {
     seek_unfinished = false;
 }
 
+// Wakes whoever waits for the decoder: for a request carried out, or for
+// a piece published. Through the leaf lock, so a waiter between its test
+// and its sleep cannot miss it.
 void announce_served() {
-    // Through the leaf lock, so a waiter between its test and its sleep
-    // cannot miss it.
     { std::lock_guard<std::mutex> lock(wake_lock); }
     served_signal.notify_all();
 }
@@ -476,10 +477,7 @@ void serve_fill(FeedPiece& slot, std::uint32_t generation) {
     feed.publish_piece();
     decoder_stopped = slot.last;
     pieces_published.fetch_add(1);
-    // Through the leaf lock, so a callback between its test and its sleep
-    // cannot miss it.
-    { std::lock_guard<std::mutex> wake(wake_lock); }
-    served_signal.notify_all();
+    announce_served();  // to a callback waiting for this piece
 }
 
 #if DISKPLAYER_THREADS
